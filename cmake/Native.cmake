@@ -1,0 +1,42 @@
+# Native build: unit tests against the fake platform, the end-to-end tests that run
+# the Windows build under Wine, and the hosting service's name tool.
+option(RDPLAUNCH_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(RDPLAUNCH_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+enable_testing()
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+add_executable(unit_tests
+  tests/fakes/fake_platform.cpp
+  src/launch/cp1251_test.cpp
+  src/launch/launch_name_test.cpp
+  src/launch/profiles_test.cpp
+  src/launch/launch_sequence_test.cpp
+  src/platform/failure_text_test.cpp
+  src/platform/failure_reporting_test.cpp
+  src/rdpfile/connection_file_test.cpp
+  src/tools/command_lines_test.cpp
+)
+target_include_directories(unit_tests PRIVATE tests)
+target_link_libraries(unit_tests PRIVATE rdplaunch_core GTest::gtest GTest::gtest_main)
+gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60)
+
+# The end-to-end tests need the Windows build (preset win32) and Wine.
+set(RDPLAUNCH_WIN32_BUILD_DIR "" CACHE PATH "Folder of the Windows build, for the end-to-end tests")
+if(RDPLAUNCH_WIN32_BUILD_DIR)
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  file(GLOB e2e_suites RELATIVE ${CMAKE_SOURCE_DIR}/tests/e2e ${CMAKE_SOURCE_DIR}/tests/e2e/test_*.py)
+  foreach(suite ${e2e_suites})
+    get_filename_component(name ${suite} NAME_WE)
+    add_test(NAME e2e.${name}
+      COMMAND ${Python3_EXECUTABLE} -m unittest -v ${name}
+      WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/e2e)
+    set_tests_properties(e2e.${name} PROPERTIES
+      ENVIRONMENT "RDPLAUNCH_WIN32_BUILD_DIR=${RDPLAUNCH_WIN32_BUILD_DIR};RDPLAUNCH_NATIVE_BUILD_DIR=${CMAKE_BINARY_DIR}"
+      TIMEOUT 900 RESOURCE_LOCK wine)
+  endforeach()
+endif()

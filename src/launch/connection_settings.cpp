@@ -1,0 +1,35 @@
+// The process-wide connection settings, released at the end of the run.
+#include "launch/connection_settings.h"
+
+#include <algorithm>
+
+namespace rdplaunch {
+
+ConnectionSettings& ProcessSettings() {
+  static ConnectionSettings settings;
+  return settings;
+}
+
+namespace {
+
+// Overwrites a value before its memory goes back to the heap: the password must not
+// linger in freed memory (crash dumps, pages swapped out).
+void Wipe(std::string& value) {
+  volatile char* bytes = value.data();
+  for (std::size_t i = 0; i < value.size(); ++i) bytes[i] = 0;
+  value.clear();
+  value.shrink_to_fit();
+}
+
+}  // namespace
+
+void ReleaseProcessSettings() {
+  ConnectionSettings& settings = ProcessSettings();
+  for (std::string* value : {&settings.launchName, &settings.keyOrAlias, &settings.userName, &settings.password,
+                             &settings.host, &settings.port, &settings.displayName}) {
+    Wipe(*value);
+  }
+  settings = ConnectionSettings{};
+}
+
+}  // namespace rdplaunch

@@ -1,0 +1,30 @@
+#include "launch/cp1251.h"
+
+#include <gtest/gtest.h>
+
+namespace rdplaunch {
+namespace {
+
+TEST(Cp1251, LiteralsBecomeCodePage1251Bytes) {
+  EXPECT_EQ("ПЕЛТА 8"_cp1251, "\xCF\xC5\xCB\xD2\xC0 8");
+  EXPECT_EQ("Удаленное"_cp1251, "\xD3\xE4\xE0\xEB\xE5\xED\xED\xEE\xE5");
+  EXPECT_EQ("Ёё№"_cp1251, "\xA8\xB8\xB9");
+  EXPECT_EQ("plain ASCII"_cp1251, "plain ASCII");
+}
+
+TEST(Cp1251, EveryAssignedByteSurvivesARoundTrip) {
+  for (int byte = 1; byte < 256; ++byte) {
+    if (byte == 0x98) continue;
+    const std::string original(1, static_cast<char>(byte));
+    EXPECT_EQ(Utf8ToCp1251(Cp1251ToUtf8(original)), original) << "byte " << byte;
+  }
+}
+
+TEST(Cp1251, TextWithoutACodePage1251ByteIsRefused) {
+  for (const char* utf8 : {"中文", "emoji \xF0\x9F\x98\x80", "\xC3\xA9t\xC3\xA9", "broken \xD0", "\xFF"}) {
+    EXPECT_FALSE(Utf8ToCp1251(utf8).has_value()) << utf8;
+  }
+}
+
+}  // namespace
+}  // namespace rdplaunch

@@ -1,0 +1,56 @@
+// Reading the key, user name and password out of the launcher's file name. Fields are
+// taken byte for byte: the hosting service puts them there exactly as they must be used.
+#include "launch/launch_name.h"
+
+#include "platform/platform.h"
+
+namespace rdplaunch {
+
+// The text after the last '\' or ':'. Under a double-byte code page the second byte of
+// a character can have the value of '\'; such a byte is part of a letter, not a delimiter.
+std::string LastPathComponent(std::string_view path, const LeadBytes& leadBytes) {
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(path[i]);
+    if (leadBytes[byte] && i + 1 < path.size()) {
+      ++i;
+    } else if (byte == '\\' || byte == ':') {
+      start = i + 1;
+    }
+  }
+  return std::string(path.substr(start));
+}
+
+namespace {
+
+// Takes the text before the first '$' and removes it with its '$'. Without a '$' the
+// field is empty and nothing is removed, so later fields are cut from the same text.
+std::string CutField(std::string& rest) {
+  const std::size_t separator = rest.find('$');
+  if (separator == std::string::npos) return {};
+  std::string field = rest.substr(0, separator);
+  rest.erase(0, separator + 1);
+  return field;
+}
+
+}  // namespace
+
+// Whatever follows the third '$' (".exe", or " (1).exe" after a browser's second download) is ignored.
+LaunchFields SplitLaunchName(std::string_view launchName) {
+  std::string rest(launchName);
+  LaunchFields fields;
+  fields.key = CutField(rest);
+  fields.userName = CutField(rest);
+  fields.password = CutField(rest);
+  return fields;
+}
+
+void ParseLaunchName(Platform& platform, ConnectionSettings& settings) {
+  settings.launchName = LastPathComponent(platform.OwnModulePath(), platform.SystemLeadBytes());
+  LaunchFields fields = SplitLaunchName(settings.launchName);
+  settings.keyOrAlias = std::move(fields.key);
+  settings.userName = std::move(fields.userName);
+  settings.password = std::move(fields.password);
+}
+
+}  // namespace rdplaunch

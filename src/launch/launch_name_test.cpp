@@ -1,0 +1,74 @@
+#include "launch/launch_name.h"
+
+#include <gtest/gtest.h>
+
+#include "fakes/fake_platform.h"
+
+namespace rdplaunch {
+namespace {
+
+struct NameCase {
+  const char* name;
+  const char* key;
+  const char* userName;
+  const char* password;
+};
+
+TEST(SplitLaunchName, TakesFieldsByteForByteUpToEachSeparator) {
+  const NameCase cases[] = {
+      {"PELTA_8$alice$s3cret$.exe", "PELTA_8", "alice", "s3cret"},
+      {"PELTA_8$alice$s3cret$ (1).exe", "PELTA_8", "alice", "s3cret"},  // a browser's duplicate marker
+      {"rdplaunch.exe", "", "", ""},                                    // renamed: no separator at all
+      {"PELTA_8$alice$s3cret.exe", "PELTA_8", "alice", ""},             // the password needs a third '$'
+      {"PELTA_8$alice$pa$$word$.exe", "PELTA_8", "alice", "pa"},        // a '$' cuts the password
+      {"PELTA_8$$s3cret$.exe", "PELTA_8", "", "s3cret"},
+      {"PELTA_8$.exe", "PELTA_8", "", ""},  // later fields are cut from the same rest
+      {" PELTA_8 $ Alice $ S3cret $.exe", " PELTA_8 ", " Alice ", " S3cret "},
+      {"$$$.exe", "", "", ""},
+      {"", "", "", ""},
+  };
+  for (const NameCase& c : cases) {
+    const LaunchFields fields = SplitLaunchName(c.name);
+    EXPECT_EQ(fields.key, c.key) << c.name;
+    EXPECT_EQ(fields.userName, c.userName) << c.name;
+    EXPECT_EQ(fields.password, c.password) << c.name;
+  }
+}
+
+TEST(LastPathComponent, KeepsTheTextAfterTheLastBackslashOrColon) {
+  const LeadBytes none;
+  const std::pair<const char*, const char*> cases[] = {
+      {"C:\\Users\\a$b$c$\\PELTA_8$u$p$.exe", "PELTA_8$u$p$.exe"},  // a '$' in a folder never counts
+      {"C:PELTA_8$u$p$.exe", "PELTA_8$u$p$.exe"},
+      {"PELTA_8$u$p$.exe", "PELTA_8$u$p$.exe"},
+      {"C:\\dir/with/slashes$u$p$.exe", "dir/with/slashes$u$p$.exe"},  // '/' is no delimiter
+      {"C:\\folder\\", ""},
+      {"", ""},
+  };
+  for (const auto& [path, name] : cases) EXPECT_EQ(LastPathComponent(path, none), name) << path;
+}
+
+TEST(LastPathComponent, ABackslashInsideADoubleByteCharacterIsNoDelimiter) {
+  LeadBytes shiftJis;
+  shiftJis.set(0x83);
+  EXPECT_EQ(LastPathComponent("C:\\dir\\\x83\\name.exe", shiftJis), "\x83\\name.exe");
+  EXPECT_EQ(LastPathComponent("C:\\dir\\\x83\\name.exe", LeadBytes()), "name.exe");
+}
+
+TEST(ParseLaunchName, ReadsTheRunningExecutablesOwnName) {
+  testing::FakePlatform platform;
+  platform.ownPath = "C:\\Down$loads\\PELTA_KV$bob$pw$.exe";
+  ConnectionSettings settings;
+  ParseLaunchName(platform, settings);
+  EXPECT_EQ(settings.keyOrAlias, "PELTA_KV");
+  EXPECT_EQ(settings.userName, "bob");
+  EXPECT_EQ(settings.password, "pw");
+
+  platform.ownPath = "";  // the module path query failed
+  ConnectionSettings empty;
+  ParseLaunchName(platform, empty);
+  EXPECT_EQ(empty.keyOrAlias + empty.userName + empty.password, "");
+}
+
+}  // namespace
+}  // namespace rdplaunch

@@ -1,0 +1,23 @@
+// The launcher's one run: from its file name to the end of the remote session.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "launch/connection_settings.h"
+#include "platform/platform.h"
+
+namespace rdplaunch {
+
+std::string_view BoxCaption();
+std::string_view RenameMessage();
+std::string CredentialsMessage(std::string_view userName, std::string_view password);
+bool SettingsAreComplete(const ConnectionSettings& settings);
+
+void RunConnectStage(Platform& platform, ConnectionSettings& settings);
+int RunLaunchSequence(Platform& platform, ConnectionSettings& settings);
+
+using LaunchSequence = int (*)(Platform&, ConnectionSettings&);
+[[noreturn]] void RunProcess(Platform& platform, LaunchSequence sequence);
+
+}  // namespace rdplaunch

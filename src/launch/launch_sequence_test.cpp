@@ -1,0 +1,166 @@
+#include "launch/launch_sequence.h"
+
+#include <gtest/gtest.h>
+
+#include "fakes/fake_platform.h"
+#include "launch/cp1251.h"
+#include "launch/hosts.h"
+#include "platform/failure_reporting.h"
+
+namespace rdplaunch {
+namespace {
+
+using testing::FakePlatform;
+using testing::ProcessExit;
+
+const std::string kDesktop = FakePlatform::kDesktop;
+const std::string kCmdkey = std::string(FakePlatform::kSystem) + "\\cmdkey.exe";
+const std::string kMstsc = std::string(FakePlatform::kSystem) + "\\mstsc.exe";
+
+class LaunchTest : public ::testing::Test {
+ protected:
+  int Run(const std::string& launchName) {
+    platform.ownPath = "C:\\Users\\alice\\Downloads\\" + launchName;
+    try {
+      RunProcess(platform, RunLaunchSequence);
+    } catch (const ProcessExit& exit) {
+      return exit.exitCode;
+    }
+    ADD_FAILURE() << "the run did not end";
+    return -1;
+  }
+
+  // The calls that make up the run's visible steps, without the single writes.
+  std::vector<std::string> Steps() const {
+    std::vector<std::string> steps;
+    for (const std::string& call : platform.calls) {
+      if (call.rfind("WriteFile", 0) != 0 && call != "DesktopFolder") steps.push_back(call);
+    }
+    return steps;
+  }
+
+  FakePlatform platform;
+};
+
+TEST_F(LaunchTest, AValidNameStoresCredentialsWritesTheFileAndWaitsForTheClient) {
+  EXPECT_EQ(Run("PELTA_8$alice$s3cret$.exe"), kExitSuccess);
+  const std::string file = kDesktop + "\\" + std::string("ПЕЛТА 8"_cp1251) + ".rdp";
+  EXPECT_EQ(Steps(), (std::vector<std::string>{"Start " + kCmdkey, "Wait 1", "Start " + kCmdkey, "Wait 2",
+                                               "CreateFile " + file, "CloseFile", "Start " + kMstsc, "Wait 3",
+                                               "Exit 0"}));
+  ASSERT_EQ(platform.starts.size(), 3u);
+  EXPECT_EQ(platform.starts[0].parameters, " /delete:termsrv/" + std::string(kHostA));
+  EXPECT_EQ(platform.starts[1].parameters, " /generic:termsrv/" + std::string(kHostA) + " /user:alice /pass:s3cret");
+  EXPECT_EQ(platform.starts[2].parameters, "\"" + file + "\"");
+  EXPECT_TRUE(platform.infoBoxes.empty());
+  EXPECT_TRUE(platform.failureBoxes.empty());
+  EXPECT_TRUE(ProcessSettings().password.empty()) << "the settings are released at the end";
+}
+
+TEST_F(LaunchTest, CompanionEditionsLeaveTheSecondFileOnlyAfterTheClientHasEnded) {
+  const std::pair<const char*, std::string_view> cases[] = {{"PELTA_8_CP_Online", kHostA},
+                                                            {"PELTA_KV_CP_Online", kHostE}};
+  for (const auto& [key, host] : cases) {
+    FakePlatform fresh;
+    platform = fresh;
+    EXPECT_EQ(Run(std::string(key) + "$alice$s3cret$.exe"), kExitSuccess);
+    const std::vector<std::string> steps = Steps();
+    const std::string companion = kDesktop + "\\PlanDesk Online.rdp";
+    ASSERT_GE(steps.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(steps.end() - 4, steps.end()),
+              (std::vector<std::string>{"Wait 3", "CreateFile " + companion, "CloseFile", "Exit 0"}));
+    EXPECT_NE(platform.files.at(companion).find("\r\nfull address:s:" + std::string(host) + "\r\n"),
+              std::string::npos);
+    EXPECT_NE(platform.files.at(companion).find("\r\nremoteapplicationname:s:PlnDsk\r\n"), std::string::npos);
+    EXPECT_EQ(platform.files.size(), 2u);
+  }
+}
+
+TEST_F(LaunchTest, OtherEditionsLeaveNoCompanionFile) {
+  for (const char* key : {"PELTA_8", "PELTA_8_Online", "PELTA_NRD", "PELTA_NRD_Online", "PELTA_KV", "PELTA_KV_Free",
+                          "PELTA_KV_Online", "PELTA_DSW_QN", "PELTA_DSW_KW", "PELTA_DSW_QS"}) {
+    FakePlatform fresh;
+    platform = fresh;
+    EXPECT_EQ(Run(std::string(key) + "$u$p$.exe"), kExitSuccess);
+    EXPECT_EQ(platform.files.size(), 1u) << key;
+    EXPECT_EQ(platform.calls.back(), "Exit 0");
+  }
+}
+
+TEST_F(LaunchTest, ANameThatDoesNotCarryEverythingShowsOnlyTheRenameMessage) {
+  for (const char* name : {"rdplaunch.exe", "pelta_8$alice$s3cret$.exe", "PELTA_8 $alice$s3cret$.exe",
+                           "PELTA8$alice$s3cret$.exe", "PELTA_8$$s3cret$.exe", "PELTA_8$alice$$.exe",
+                           "PELTA_8$alice$s3cret.exe", "$alice$s3cret$.exe"}) {
+    FakePlatform fresh;
+    platform = fresh;
+    EXPECT_EQ(Run(name), kExitNameNotValid) << name;
+    ASSERT_EQ(platform.infoBoxes.size(), 1u);
+    EXPECT_EQ(platform.infoBoxes[0].text,
+              "\xCF\xEE\xE6\xE0\xEB\xF3\xE9\xF1\xF2\xE0 \xED\xE5 \xEF\xE5\xF0\xE5\xE8\xEC\xE5\xED\xEE\xE2\xFB\xE2"
+              "\xE0\xE9\xF2\xE5 \xF4\xE0\xE9\xEB!\n\r\xD1\xEA\xE0\xF7\xE0\xE9\xF2\xE5 \xF4\xE0\xE9\xEB "
+              "\xE7\xE0\xED\xEE\xE2\xEE.");
+    EXPECT_EQ(platform.infoBoxes[0].caption, "Удаленное подключение"_cp1251);
+    EXPECT_TRUE(platform.starts.empty());
+    EXPECT_TRUE(platform.files.empty());
+    EXPECT_TRUE(platform.failureBoxes.empty());
+  }
+}
+
+TEST_F(LaunchTest, BeforeWindows6TheCredentialsAreShownInsteadOfStored) {
+  for (const unsigned version : {5u, 0u}) {
+    FakePlatform fresh;
+    platform = fresh;
+    platform.majorVersion = version;
+    const std::string user(("Иван Петров"_cp1251));
+    EXPECT_EQ(Run("PELTA_KV$" + user + "$pa ss$.exe"), kExitSuccess);
+    ASSERT_EQ(platform.infoBoxes.size(), 1u);
+    EXPECT_EQ(platform.infoBoxes[0].text,
+              std::string("Для подключения используйте имя пользователя - "_cp1251) + user +
+                  std::string(" и пароль "_cp1251) + "pa ss");
+    ASSERT_EQ(platform.starts.size(), 1u);
+    EXPECT_EQ(platform.starts[0].program, kMstsc);
+    EXPECT_EQ(platform.calls.front(), "InfoBox");
+  }
+}
+
+TEST_F(LaunchTest, ACredentialToolThatCannotStartIsSkipped) {
+  platform.FailCall("Start", 1, 2);
+  platform.FailCall("Start", 2, 2);
+  EXPECT_EQ(Run("PELTA_8$alice$s3cret$.exe"), kExitSuccess);
+  EXPECT_EQ(platform.starts.size(), 3u);
+  EXPECT_TRUE(platform.failureBoxes.empty());
+}
+
+TEST_F(LaunchTest, AClientThatCannotStartEndsInTheFailureBox) {
+  platform.FailCall("Start", 3, 2);
+  EXPECT_EQ(Run("PELTA_8_CP_Online$alice$s3cret$.exe"), kExitFailureBox);
+  ASSERT_EQ(platform.failureBoxes.size(), 1u);
+  EXPECT_NE(platform.failureBoxes[0].text.find("Exception EStartError in module PELTA_8_CP_Online$alice$***$.exe at"),
+            std::string::npos);
+  EXPECT_NE(platform.failureBoxes[0].text.find(
+                "\r\nCannot start " + kMstsc + ": The system cannot find the file specified.\r\n"),
+            std::string::npos);
+  EXPECT_EQ(platform.files.size(), 1u) << "no companion file after a client that never ran";
+}
+
+TEST_F(LaunchTest, AFailedWriteOfTheFirstFileStartsNoClient) {
+  platform.FailCall("WriteFile", 2, 112);
+  EXPECT_EQ(Run("PELTA_8_CP_Online$alice$s3cret$.exe"), kExitFailureBox);
+  EXPECT_EQ(platform.starts.size(), 2u) << "only the two credential commands";
+  EXPECT_TRUE(platform.files.empty());
+  ASSERT_EQ(platform.failureBoxes.size(), 1u);
+  const std::string& text = platform.failureBoxes[0].text;
+  EXPECT_EQ(text.substr(0, 64), "Exception EInOutError in module PELTA_8_CP_Online$alice$***$.exe");
+  EXPECT_EQ(text.substr(text.size() - 18), "\r\nI/O error 112.\r\n");
+  EXPECT_EQ(text.find("s3cret"), std::string::npos);
+}
+
+TEST_F(LaunchTest, AFailedCompanionFileIsReportedAfterTheClientHasEnded) {
+  platform.FailCall("CreateFile", 2, 5);
+  EXPECT_EQ(Run("PELTA_KV_CP_Online$alice$s3cret$.exe"), kExitFailureBox);
+  EXPECT_EQ(platform.starts.size(), 3u);
+  EXPECT_NE(platform.failureBoxes.at(0).text.find("\r\nFile access denied.\r\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace rdplaunch

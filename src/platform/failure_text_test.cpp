@@ -1,0 +1,110 @@
+#include "platform/failure_text.h"
+
+#include <gtest/gtest.h>
+
+#include "fakes/fake_platform.h"
+
+namespace rdplaunch {
+namespace {
+
+TEST(IoErrorMessage, ListedCodesHaveTextsOthersShowTheirNumber) {
+  const std::pair<std::int32_t, const char*> cases[] = {
+      {2, "File not found"},     {3, "Invalid filename"},        {4, "Too many open files"},
+      {5, "File access denied"}, {100, "Read beyond end of file"}, {101, "Disk full"},
+      {106, "Invalid numeric input"}, {32, "I/O error 32"},        {112, "I/O error 112"},
+      {0, "I/O error 0"},        {-5, "I/O error -5"},           {2147483647, "I/O error 2147483647"},
+      {-2147483647 - 1, "I/O error -2147483648"},
+  };
+  for (const auto& [code, message] : cases) EXPECT_EQ(IoErrorMessage(code), message) << code;
+}
+
+TEST(FormatFailureText, PutsClassModuleOffsetAndMessageInTheirPlaces) {
+  const struct {
+    const char* message;
+    const char* expectedSecondLine;
+  } cases[] = {
+      {"File access denied", "File access denied.\r\n"},
+      {"Ends in a period.", "Ends in a period.\r\n"},
+      {"", "\r\n"},
+      {"Two..", "Two..\r\n"},
+  };
+  for (const auto& c : cases) {
+    FailureText text;
+    FormatFailureText("EInOutError", "launcher.exe", 0x1A2B, c.message, text);
+    EXPECT_EQ(text.View(), std::string("Exception EInOutError in module launcher.exe at 00001A2B.\r\n") +
+                               c.expectedSecondLine);
+    EXPECT_EQ(text.bytes[text.length], '\0');
+  }
+}
+
+TEST(FormatFailureText, IsCutTo1024Characters) {
+  FailureText text;
+  FormatFailureText("Exception", "m.exe", 0xFFFFFFFF, std::string(2000, 'x'), text);
+  EXPECT_EQ(text.length, kFailureTextLimit);
+  EXPECT_EQ(text.View().substr(0, 48), "Exception Exception in module m.exe at FFFFFFFF.");
+  EXPECT_EQ(text.bytes[kFailureTextLimit], '\0');
+}
+
+TEST(MaskPasswordField, HidesTheFieldBetweenTheSecondAndThirdDollar) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"PELTA_8$alice$s3cret$.exe", "PELTA_8$alice$***$.exe"},
+      {"PELTA_8$alice$$.exe", "PELTA_8$alice$***$.exe"},           // an empty field is masked too
+      {"$$pw$.exe", "$$***$.exe"},
+      {"PELTA_8$alice$s3cret.exe", "PELTA_8$alice$***"},           // no third '$': to the end
+      {"PELTA_8$alice$pa$ss$.exe", "PELTA_8$alice$***$ss$.exe"},  // only the part the launcher used
+      {"rdplaunch.exe", "rdplaunch.exe"},
+      {"PELTA_8$alice.exe", "PELTA_8$alice.exe"},
+  };
+  for (const auto& [name, masked] : cases) {
+    ModuleName moduleName;
+    TakeModuleName(name, LeadBytes(), moduleName);
+    MaskPasswordField(moduleName);
+    EXPECT_EQ(moduleName.View(), masked) << name;
+  }
+}
+
+TEST(TakeModuleName, KeepsAtMost260CharactersAfterTheLastBackslash) {
+  ModuleName name;
+  TakeModuleName("C:\\a\\" + std::string(300, 'n'), LeadBytes(), name);
+  EXPECT_EQ(name.View(), std::string(260, 'n'));
+  LeadBytes shiftJis;
+  shiftJis.set(0x83);
+  TakeModuleName("C:\\a\\\x83\\b.exe", shiftJis, name);
+  EXPECT_EQ(name.View(), "\x83\\b.exe");
+}
+
+TEST(ComposeFailureText, NamesTheModuleOfTheAddressWithThePasswordMasked) {
+  testing::FakePlatform platform;
+  platform.ownPath = "C:\\Down\\PELTA_8$alice$s3cret$.exe";
+  FailureText text;
+  ComposeFailureText(platform, "EInOutError", "File access denied", 0x00401234, text);
+  EXPECT_EQ(text.View(),
+            "Exception EInOutError in module PELTA_8$alice$***$.exe at 00001234.\r\nFile access denied.\r\n");
+
+  // Outside every module: the launcher itself, offset counted from its code start.
+  ComposeFailureText(platform, "EAccessViolation", "Access violation", 0x7FFE0010, text);
+  EXPECT_NE(text.View().find(" at 7FFDF010.\r\n"), std::string_view::npos);
+  ComposeFailureText(platform, "Exception", "x", 0, text);
+  EXPECT_NE(text.View().find(" at 00000000.\r\n"), std::string_view::npos);
+}
+
+TEST(FormatRuntimeErrorText, PatchesNumberAndAddressIntoTheTemplate) {
+  const struct {
+    int number;
+    std::uintptr_t address;
+    const char* text;
+  } cases[] = {
+      {217, 0x00401A2B, "Runtime error 217 at 00401A2B"},
+      {203, 0, "Runtime error 203 at 00000000"},
+      {5, 0xFFFFFFFF, "Runtime error   5 at FFFFFFFF"},
+      {42, 0xABC, "Runtime error  42 at 00000ABC"},
+  };
+  for (const auto& c : cases) {
+    RuntimeErrorText text;
+    FormatRuntimeErrorText(c.number, c.address, text);
+    EXPECT_STREQ(text.bytes, c.text);
+  }
+}
+
+}  // namespace
+}  // namespace rdplaunch

@@ -1,0 +1,67 @@
+// The operating-system services the launcher needs, as one interface: the Win32
+// implementation is the only code that talks to Windows, and tests use a recording fake.
+#pragma once
+
+#include <bitset>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace rdplaunch {
+
+// Bytes that start a double-byte character in the system's ANSI code page.
+using LeadBytes = std::bitset<256>;
+using FileHandle = std::uintptr_t;
+using ProcessHandle = std::uintptr_t;
+using SystemErrorCode = std::uint32_t;  // 0 means success
+
+inline constexpr std::size_t kModulePathCapacity = 261;
+
+// A module file path in a fixed buffer, so that failure reporting never allocates.
+struct ModulePath {
+  char bytes[kModulePathCapacity]{};
+  std::size_t length = 0;
+  std::string_view View() const { return {bytes, length}; }
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // The running executable and the system.
+  virtual std::string OwnModulePath() = 0;
+  virtual LeadBytes SystemLeadBytes() = 0;
+  virtual unsigned WindowsMajorVersion() = 0;  // as recorded at start-up; 0 when the query failed
+  virtual std::string SystemFolder() = 0;
+  virtual std::optional<std::string> DesktopFolder() = 0;
+
+  // Boxes. Both are modal and return when the user has dismissed them.
+  virtual void ShowInformationBox(std::string_view text, std::string_view caption) = 0;
+  virtual void ShowFailureBox(const char* text, const char* caption, unsigned style) = 0;
+
+  // Files: each call returns the system's error code, 0 on success.
+  virtual SystemErrorCode CreateFileForWriting(const std::string& path, FileHandle& handle) = 0;
+  virtual SystemErrorCode WriteFile(FileHandle handle, const char* bytes, std::size_t size) = 0;
+  virtual SystemErrorCode CloseFile(FileHandle handle) = 0;
+  virtual void DeleteFile(const std::string& path) = 0;
+
+  // Programs: started hidden through the shell; WaitForExit blocks until the process
+  // has ended and releases the handle.
+  virtual SystemErrorCode StartHidden(const std::string& program, const std::string& parameters,
+                                      ProcessHandle& process) = 0;
+  virtual void WaitForExit(ProcessHandle process) = 0;
+  virtual std::string SystemErrorText(SystemErrorCode code) = 0;
+
+  // Code addresses, for the failure box: the module holding an address and its load address.
+  virtual bool ModuleContaining(std::uintptr_t address, ModulePath& path, std::uintptr_t& base) = 0;
+  virtual void OwnModule(ModulePath& path, std::uintptr_t& base) = 0;
+
+  [[noreturn]] virtual void ExitProcess(int exitCode) = 0;
+};
+
+// The platform of the running process (the Win32 one in the shipped executable).
+Platform& SystemPlatform();
+
+}  // namespace rdplaunch

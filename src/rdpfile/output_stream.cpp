@@ -1,0 +1,77 @@
+// The buffered output file behind the connection file writer.
+#include "rdpfile/output_stream.h"
+
+#include <cstring>
+
+#include "platform/failure_reporting.h"
+
+namespace rdplaunch {
+
+namespace {
+void Fail(SystemErrorCode code) { PendingIoCode() = static_cast<std::int32_t>(code); }
+}  // namespace
+
+// A stream still open here is one whose writing was abandoned by a failure elsewhere:
+// the incomplete file goes.
+OutputStream::~OutputStream() {
+  if (open_) Discard();
+}
+
+// CREATE_ALWAYS: an existing file of that name is replaced, never appended to.
+void OutputStream::Open(const std::string& path) {
+  path_ = path;
+  fill_ = 0;
+  const SystemErrorCode code = platform_.CreateFileForWriting(path_, handle_);
+  if (code != 0) return Fail(code);
+  open_ = true;
+  created_ = true;
+}
+
+// The buffer goes out the moment it is full, often in the middle of a line. After a
+// failed write the rest of this piece is dropped.
+void OutputStream::Put(std::string_view bytes) {
+  if (PendingIoCode() != 0) return;
+  while (kBufferSize - fill_ <= bytes.size()) {
+    const std::size_t room = kBufferSize - fill_;
+    std::memcpy(buffer_ + fill_, bytes.data(), room);
+    bytes.remove_prefix(room);
+    fill_ = kBufferSize;
+    Flush();
+    if (PendingIoCode() != 0) return;
+  }
+  std::memcpy(buffer_ + fill_, bytes.data(), bytes.size());
+  fill_ += bytes.size();
+}
+
+void OutputStream::Flush() {
+  const SystemErrorCode code = platform_.WriteFile(handle_, buffer_, fill_);
+  fill_ = 0;
+  if (code != 0) Fail(code);
+}
+
+// The rest of the buffer goes in one call; the handle is closed only when that worked.
+void OutputStream::Close() {
+  if (!open_) return;
+  if (fill_ > 0) {
+    Flush();
+    if (PendingIoCode() != 0) return;
+  }
+  open_ = false;
+  const SystemErrorCode code = platform_.CloseFile(handle_);
+  if (code != 0) Fail(code);
+}
+
+// Closes the handle if it is still open and removes the file this stream created.
+void OutputStream::Discard() {
+  if (open_) {
+    open_ = false;
+    platform_.CloseFile(handle_);
+  }
+  if (created_) {
+    created_ = false;
+    platform_.DeleteFile(path_);
+  }
+  fill_ = 0;
+}
+
+}  // namespace rdplaunch

@@ -1,0 +1,39 @@
+// A buffered output file: bytes collect in a 128-byte buffer that goes to the system
+// the moment it is full. A failing call leaves its error code in PendingIoCode.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "platform/platform.h"
+
+namespace rdplaunch {
+
+class OutputStream {
+ public:
+  static constexpr std::size_t kBufferSize = 128;
+
+  explicit OutputStream(Platform& platform) : platform_(platform) {}
+  ~OutputStream();
+  OutputStream(const OutputStream&) = delete;
+  OutputStream& operator=(const OutputStream&) = delete;
+
+  void Open(const std::string& path);
+  void Put(std::string_view bytes);
+  void Close();
+  void Discard();
+
+ private:
+  void Flush();
+
+  Platform& platform_;
+  std::string path_;
+  FileHandle handle_ = 0;
+  bool open_ = false;
+  bool created_ = false;
+  char buffer_[kBufferSize]{};
+  std::size_t fill_ = 0;
+};
+
+}  // namespace rdplaunch

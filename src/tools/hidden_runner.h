@@ -1,0 +1,11 @@
+// Starting a tool without a window and waiting until it has ended.
+#pragma once
+
+#include "platform/platform.h"
+#include "tools/command_lines.h"
+
+namespace rdplaunch {
+
+SystemErrorCode RunHiddenAndWait(Platform& platform, const CommandLine& command);
+
+}  // namespace rdplaunch

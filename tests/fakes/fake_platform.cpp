@@ -1,0 +1,96 @@
+// The recording fake platform.
+#include "fakes/fake_platform.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace rdplaunch::testing {
+
+void FakePlatform::FailCall(const std::string& operation, int nth, SystemErrorCode code) {
+  failures_[{operation, nth}] = code;
+}
+
+SystemErrorCode FakePlatform::Injected(const std::string& operation) {
+  const int nth = ++callCounts_[operation];
+  const auto failure = failures_.find({operation, nth});
+  return failure == failures_.end() ? 0 : failure->second;
+}
+
+std::optional<std::string> FakePlatform::DesktopFolder() {
+  calls.push_back("DesktopFolder");
+  return desktop;
+}
+
+void FakePlatform::ShowInformationBox(std::string_view text, std::string_view caption) {
+  calls.push_back("InfoBox");
+  infoBoxes.push_back({std::string(text), std::string(caption), 64});
+}
+
+void FakePlatform::ShowFailureBox(const char* text, const char* caption, unsigned style) {
+  calls.push_back(std::string("FailureBox ") + caption);
+  failureBoxes.push_back({text, caption, style});
+}
+
+SystemErrorCode FakePlatform::CreateFileForWriting(const std::string& path, FileHandle& handle) {
+  calls.push_back("CreateFile " + path);
+  if (const SystemErrorCode code = Injected("CreateFile")) return code;
+  handle = nextHandle_++;
+  openFiles_[handle] = path;
+  files[path].clear();
+  return 0;
+}
+
+// A failing write puts nothing on disk.
+SystemErrorCode FakePlatform::WriteFile(FileHandle handle, const char* bytes, std::size_t size) {
+  calls.push_back("WriteFile " + std::to_string(size));
+  writeSizes.push_back(size);
+  if (const SystemErrorCode code = Injected("WriteFile")) return code;
+  files[openFiles_.at(handle)].append(bytes, size);
+  return 0;
+}
+
+SystemErrorCode FakePlatform::CloseFile(FileHandle handle) {
+  calls.push_back("CloseFile");
+  if (const SystemErrorCode code = Injected("CloseFile")) return code;
+  openFiles_.erase(handle);
+  return 0;
+}
+
+void FakePlatform::DeleteFile(const std::string& path) {
+  calls.push_back("DeleteFile " + path);
+  files.erase(path);
+}
+
+SystemErrorCode FakePlatform::StartHidden(const std::string& program, const std::string& parameters,
+                                          ProcessHandle& process) {
+  calls.push_back("Start " + program);
+  starts.push_back({program, parameters});
+  if (const SystemErrorCode code = Injected("Start")) return code;
+  process = starts.size();
+  return 0;
+}
+
+void FakePlatform::WaitForExit(ProcessHandle process) { calls.push_back("Wait " + std::to_string(process)); }
+
+std::string FakePlatform::SystemErrorText(SystemErrorCode code) {
+  return code == 2 ? "The system cannot find the file specified." : "system error " + std::to_string(code);
+}
+
+bool FakePlatform::ModuleContaining(std::uintptr_t address, ModulePath& path, std::uintptr_t& base) {
+  if (address < ownBase || address >= ownBase + ownSize) return false;
+  OwnModule(path, base);
+  return true;
+}
+
+void FakePlatform::OwnModule(ModulePath& path, std::uintptr_t& base) {
+  path.length = std::min(ownPath.size(), kModulePathCapacity - 1);
+  std::memcpy(path.bytes, ownPath.data(), path.length);
+  base = ownBase;
+}
+
+void FakePlatform::ExitProcess(int exitCode) {
+  calls.push_back("Exit " + std::to_string(exitCode));
+  throw ProcessExit{exitCode};
+}
+
+}  // namespace rdplaunch::testing

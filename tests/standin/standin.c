@@ -1,0 +1,74 @@
+/* Stand-in for a system tool (cmdkey.exe, mstsc.exe) in the end-to-end tests. It
+ * appends to the file named by STANDIN_LOG what it was started with: its own name, the
+ * raw command line and each argument as Windows splits it (as hexadecimal ANSI bytes),
+ * and the .rdp files beside the file it was handed. STANDIN_SLEEP_MS keeps it running
+ * for a while, STANDIN_EXIT_CODE sets its exit code. */
+#include <windows.h>
+#include <shellapi.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+static void WriteHex(FILE* log, const char* bytes) {
+  for (; *bytes; ++bytes) fprintf(log, "%02x", (unsigned char)*bytes);
+}
+
+static const char* BaseName(const char* path) {
+  const char* name = path;
+  for (const char* p = path; *p; ++p) if (*p == '\\' || *p == '/') name = p + 1;
+  return name;
+}
+
+static void ListConnectionFiles(FILE* log, const char* fileArgument) {
+  char pattern[MAX_PATH * 2];
+  const char* name = BaseName(fileArgument);
+  size_t folderLength = (size_t)(name - fileArgument);
+  if (folderLength == 0 || folderLength >= MAX_PATH) return;
+  memcpy(pattern, fileArgument, folderLength);
+  strcpy(pattern + folderLength, "*.rdp");
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(pattern, &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    fprintf(log, "FILE ");
+    WriteHex(log, found.cFileName);
+    fprintf(log, " %lu\n", (unsigned long)found.nFileSizeLow);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+}
+
+int main(void) {
+  char logPath[MAX_PATH];
+  if (!GetEnvironmentVariableA("STANDIN_LOG", logPath, sizeof logPath)) return 0;
+  char ownPath[MAX_PATH];
+  GetModuleFileNameA(NULL, ownPath, sizeof ownPath);
+  FILE* log = fopen(logPath, "ab");
+  if (log == NULL) return 3;
+  fprintf(log, "BEGIN %s\nCMDLINE ", BaseName(ownPath));
+  WriteHex(log, GetCommandLineA());
+  fprintf(log, "\n");
+
+  int count = 0;
+  LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+  char lastArgument[MAX_PATH * 4] = "";
+  for (int i = 1; arguments != NULL && i < count; ++i) {
+    WideCharToMultiByte(CP_ACP, 0, arguments[i], -1, lastArgument, sizeof lastArgument, NULL, NULL);
+    fprintf(log, "ARG ");
+    WriteHex(log, lastArgument);
+    fprintf(log, "\n");
+  }
+  if (count > 1) ListConnectionFiles(log, lastArgument);
+  fclose(log);
+
+  char value[32];
+  if (GetEnvironmentVariableA("STANDIN_SLEEP_MS", value, sizeof value)) Sleep((DWORD)atol(value));
+  int exitCode = 0;
+  if (GetEnvironmentVariableA("STANDIN_EXIT_CODE", value, sizeof value)) exitCode = atoi(value);
+
+  log = fopen(logPath, "ab");
+  if (log != NULL) {
+    fprintf(log, "END %s\n", BaseName(ownPath));
+    fclose(log);
+  }
+  return exitCode;
+}
