@@ -15,6 +15,8 @@ option(RDPLAUNCH_BUILD_TEST_PROGRAMS "Build the Windows programs used by the end
 if(RDPLAUNCH_BUILD_TEST_PROGRAMS)
   add_executable(standin tests/standin/standin.c)
   target_link_options(standin PRIVATE -static -mconsole -s)
+  add_executable(hold_file tests/standin/hold_file.c)
+  target_link_options(hold_file PRIVATE -static -mconsole -s)
   add_executable(emptyprogram tests/standin/empty_program.c)
   target_link_options(emptyprogram PRIVATE -static -mwindows -s)
   add_executable(rdplaunch-faulttest tests/faults/fault_main.cpp src/platform/win32_platform.cpp)
