@@ -37,13 +37,21 @@ void StoreCredentials(Platform& platform, const ConnectionSettings& settings) {
   RunHiddenAndWait(platform, CredentialStoreCommand(systemFolder, settings.host, settings.userName, settings.password));
 }
 
+// Raised with the address of its caller, so that the failure box points at the start
+// that failed.
+[[noreturn]] __attribute__((noinline)) void RaiseStartError(Platform& platform, const std::string& program,
+                                                            SystemErrorCode code) {
+  throw EStartError("Cannot start " + program + ": " + platform.SystemErrorText(code),
+                    reinterpret_cast<std::uintptr_t>(__builtin_return_address(0)));
+}
+
 // Without the client nothing the user asked for happens, so a client that cannot be
 // started ends the run in the failure box rather than silently.
 void RunClient(Platform& platform, const ConnectionSettings& settings) {
   const CommandLine command =
       ClientStartCommand(platform.SystemFolder(), DesktopFolder(platform), settings.displayName);
   const SystemErrorCode code = RunHiddenAndWait(platform, command);
-  if (code != 0) throw EStartError("Cannot start " + command.program + ": " + platform.SystemErrorText(code));
+  if (code != 0) RaiseStartError(platform, command.program, code);
 }
 
 void WriteCompanionFile(Platform& platform, ConnectionSettings& settings, std::string_view host) {

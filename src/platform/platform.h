@@ -45,7 +45,7 @@ class Platform {
   virtual SystemErrorCode CreateFileForWriting(const std::string& path, FileHandle& handle) = 0;
   virtual SystemErrorCode WriteFile(FileHandle handle, const char* bytes, std::size_t size) = 0;
   virtual SystemErrorCode CloseFile(FileHandle handle) = 0;
-  virtual void DeleteFile(const std::string& path) = 0;
+  virtual void RemoveFile(const std::string& path) = 0;
 
   // Programs: started hidden through the shell; WaitForExit blocks until the process
   // has ended and releases the handle.

@@ -1,13 +1,15 @@
 // The Windows implementation of the platform: the only file that includes <windows.h>.
 // All texts cross into Windows as ANSI bytes through the "A" functions.
+// The interface comes first: were one of its names a <windows.h> macro, the
+// overrides below would no longer match it and the build would stop.
+#include "platform/platform.h"
+#include "platform/failure_reporting.h"
+
 #include <windows.h>
 #include <shlobj.h>
 
 #include <cstdlib>
 #include <exception>
-
-#include "platform/failure_reporting.h"
-#include "platform/platform.h"
 
 namespace rdplaunch {
 
@@ -127,7 +129,7 @@ class Win32Platform final : public Platform {
     return CloseHandle(reinterpret_cast<HANDLE>(handle)) ? 0 : GetLastError();
   }
 
-  void DeleteFile(const std::string& path) override { DeleteFileA(path.c_str()); }
+  void RemoveFile(const std::string& path) override { DeleteFileA(path.c_str()); }
 
   // The request asks for the process handle and the hidden show state; no verb, no
   // directory. Texts are never passed as null pointers.

@@ -178,7 +178,7 @@ TEST_F(WriteConnectionFileTest, AFailedWriteClosesAndDeletesThePartialFile) {
   ASSERT_TRUE(Write(CompanionSettings()));
   const std::vector<std::string> tail(platform.calls.end() - 4, platform.calls.end());
   EXPECT_EQ(tail, (std::vector<std::string>{"WriteFile 128", "WriteFile 128", "CloseFile",
-                                            "DeleteFile " + kDesktop + "\\PlanDesk Online.rdp"}));
+                                            "RemoveFile " + kDesktop + "\\PlanDesk Online.rdp"}));
 }
 
 TEST_F(WriteConnectionFileTest, AFailedDesktopLookupWritesNowhere) {

@@ -69,7 +69,7 @@ void OutputStream::Discard() {
   }
   if (created_) {
     created_ = false;
-    platform_.DeleteFile(path_);
+    platform_.RemoveFile(path_);
   }
   fill_ = 0;
 }

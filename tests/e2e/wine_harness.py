@@ -87,7 +87,6 @@ class WineSession:
         self.xvfb = None
         self.display = None
         self.counter = 0
-        self.version_overrides = set()
 
     def env(self, extra=None):
         env = dict(os.environ)
@@ -112,10 +111,15 @@ class WineSession:
             subprocess.run(["wineboot", "-i"], env=self.env(), check=True, timeout=300,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             subprocess.run(["wineserver", "-w"], env=self.env(), timeout=120)
+        atexit.register(self.stop)
+
+    def install_tools(self, exclude=()):
         system32 = PREFIX / "drive_c/windows/system32"
         for tool in ("cmdkey.exe", "mstsc.exe"):
-            shutil.copyfile(WIN32_BUILD / "standin.exe", system32 / tool)
-        atexit.register(self.stop)
+            if tool in exclude:
+                (system32 / tool).unlink(missing_ok=True)
+            else:
+                shutil.copyfile(WIN32_BUILD / "standin.exe", system32 / tool)
 
     def start_x_server(self):
         for number in range(90, 140):
@@ -148,17 +152,12 @@ class WineSession:
     def set_windows_version(self, exe_name, version):
         """Makes Wine report another Windows version to this one executable name only
         (None: the prefix's own version again)."""
-        if version is None and exe_name not in self.version_overrides:
-            return
         key = f"HKCU\\Software\\Wine\\AppDefaults\\{exe_name}"
         if version is None:
             command = ["wine", "reg", "delete", key, "/f"]
-            self.version_overrides.discard(exe_name)
         else:
             command = ["wine", "reg", "add", key, "/v", "Version", "/d", version, "/f"]
-            self.version_overrides.add(exe_name)
-        subprocess.run(command, env=self.env(), check=True, timeout=120,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(command, env=self.env(), timeout=120, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         subprocess.run(["wineserver", "-w"], env=self.env(), timeout=60)
 
     def hold_file(self, path, milliseconds=15000):
@@ -166,7 +165,9 @@ class WineSession:
         holder = subprocess.Popen(["wine", str(WIN32_BUILD / "hold_file.exe"), to_windows_path(path),
                                    str(milliseconds)], env=self.env(), stdout=subprocess.PIPE,
                                   stderr=subprocess.DEVNULL)
-        if holder.stdout.readline().strip() != b"held":
+        held = holder.stdout.readline().strip() == b"held"
+        holder.stdout.close()
+        if not held:
             raise RuntimeError(f"could not hold {path} open")
         return holder
 
@@ -179,13 +180,15 @@ class WineSession:
         return folder
 
     def run(self, launch_name, exe="rdplaunch.exe", desktop=True, prepare=None, env=None, timeout=90,
-            app_folder_name="app", windows_version=None):
+            app_folder_name="app", windows_version=None, missing_tools=()):
         """Copies the executable under launch_name and runs it; returns what it did.
 
         desktop: True for an empty desktop folder, False for a missing one.
         prepare(desktop_path): called before the run, to put things on the desktop.
+        missing_tools: stand-ins taken out of the system directory for this run.
         """
         self.start()
+        self.install_tools(exclude=missing_tools)
         folder = self.new_run_folder()
         app = folder / app_folder_name
         app.mkdir(parents=True)
@@ -202,14 +205,19 @@ class WineSession:
         link.symlink_to(desktop_path)
         if prepare:
             prepare(desktop_path)
-        self.set_windows_version(name, windows_version)
+        if windows_version:
+            self.set_windows_version(name, windows_version)
         log = folder / "standin.log"
         run_env = self.env({"STANDIN_LOG": to_windows_path(log), **(env or {})})
         trace_path = folder / "trace.txt"
         with open(trace_path, "wb") as trace:
             process = subprocess.Popen(["wine", str(exe_path)], env=run_env, cwd=app,
                                        stdout=subprocess.DEVNULL, stderr=trace)
-            captions = self.dismiss_boxes_until_exit(process, timeout)
+            try:
+                captions = self.dismiss_boxes_until_exit(process, timeout)
+            finally:
+                if windows_version:
+                    self.set_windows_version(name, None)
         trace_text = trace_path.read_bytes().decode("utf-8", "replace")
         texts = [decode_wine_string(m) for m in re.findall(r'trace:msgbox:MSGBOX_OnInit L"(.*)"\s*$', trace_text,
                                                              re.MULTILINE)]

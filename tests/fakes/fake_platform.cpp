@@ -56,8 +56,8 @@ SystemErrorCode FakePlatform::CloseFile(FileHandle handle) {
   return 0;
 }
 
-void FakePlatform::DeleteFile(const std::string& path) {
-  calls.push_back("DeleteFile " + path);
+void FakePlatform::RemoveFile(const std::string& path) {
+  calls.push_back("RemoveFile " + path);
   files.erase(path);
 }
 

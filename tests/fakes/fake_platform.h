@@ -60,7 +60,7 @@ class FakePlatform : public Platform {
   SystemErrorCode CreateFileForWriting(const std::string& path, FileHandle& handle) override;
   SystemErrorCode WriteFile(FileHandle handle, const char* bytes, std::size_t size) override;
   SystemErrorCode CloseFile(FileHandle handle) override;
-  void DeleteFile(const std::string& path) override;
+  void RemoveFile(const std::string& path) override;
   SystemErrorCode StartHidden(const std::string& program, const std::string& parameters,
                               ProcessHandle& process) override;
   void WaitForExit(ProcessHandle process) override;

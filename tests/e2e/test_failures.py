@@ -1,0 +1,46 @@
+"""Failures that end a run: the failure box, the fallback box and the exit codes."""
+
+import unittest
+
+from wine_harness import SESSION
+
+
+class Faults(unittest.TestCase):
+    def test_a_processor_fault_ends_in_the_failure_box(self):
+        result = SESSION.run("PELTA_8$alice$s3cret$.exe", exe="rdplaunch-faulttest.exe",
+                             env={"RDPLAUNCH_TEST_FAULT": "access-violation"})
+        self.assertEqual(result.exit_code, 1)
+        self.assertEqual([box.caption for box in result.boxes], ["Application Error"])
+        self.assertRegex(result.boxes[0].text,
+                         rb"^Exception EAccessViolation in module PELTA_8\$alice\$\*\*\*\$\.exe at [0-9A-F]{8}\."
+                         rb"\r\nAccess violation\.\r\n$")
+        self.assertEqual(result.tools, [])
+
+    def test_a_failure_before_the_reporting_layer_ends_in_the_runtime_error_box(self):
+        result = SESSION.run("PELTA_8$alice$s3cret$.exe", exe="rdplaunch-faulttest.exe",
+                             env={"RDPLAUNCH_TEST_FAULT": "raise-before-layer"})
+        self.assertEqual(result.exit_code, 217)
+        self.assertEqual([box.caption for box in result.boxes], ["Error"])
+        self.assertEqual(result.boxes[0].text, b"Runtime error 217 at 00401234")
+
+    def test_a_client_that_cannot_start_is_reported(self):
+        result = SESSION.run("PELTA_8$alice$s3cret$.exe", missing_tools=["mstsc.exe"])
+        self.assertEqual(result.exit_code, 1)
+        # The shell may show its own "file not found" box first; the launcher's comes last.
+        self.assertEqual([box.caption for box in result.boxes].count("Application Error"), 1)
+        self.assertEqual(result.boxes[-1].caption, "Application Error")
+        first, second, _ = result.boxes[-1].text.split(b"\r\n")
+        self.assertTrue(first.startswith(b"Exception EStartError in module PELTA_8$alice$***$.exe at "))
+        self.assertTrue(second.startswith(b"Cannot start C:\\windows\\system32\\mstsc.exe: "), second)
+        self.assertEqual(result.tool_names(), ["cmdkey.exe", "cmdkey.exe"])
+
+    def test_normal_and_rename_runs_show_no_failure_box(self):
+        self.assertEqual(SESSION.run("PELTA_8$alice$s3cret$.exe").boxes, [])
+        rename = SESSION.run("renamed.exe")
+        self.assertEqual(rename.exit_code, 2)
+        self.assertNotIn("Application Error", [box.caption for box in rename.boxes])
+        self.assertNotIn("Error", [box.caption for box in rename.boxes])
+
+
+if __name__ == "__main__":
+    unittest.main()
