@@ -45,9 +45,9 @@ class LaunchTest : public ::testing::Test {
 TEST_F(LaunchTest, AValidNameStoresCredentialsWritesTheFileAndWaitsForTheClient) {
   EXPECT_EQ(Run("PELTA_8$alice$s3cret$.exe"), kExitSuccess);
   const std::string file = kDesktop + "\\" + std::string("ПЕЛТА 8"_cp1251) + ".rdp";
-  EXPECT_EQ(Steps(), (std::vector<std::string>{"Start " + kCmdkey, "Wait 1", "Start " + kCmdkey, "Wait 2",
-                                               "CreateFile " + file, "CloseFile", "Start " + kMstsc, "Wait 3",
-                                               "Exit 0"}));
+  EXPECT_EQ(Steps(),
+            (std::vector<std::string>{"Start " + kCmdkey, "Wait 1", "Start " + kCmdkey, "Wait 2", "CreateFile " + file,
+                                      "CloseFile", "Start " + kMstsc, "Wait 3", "Exit 0"}));
   ASSERT_EQ(platform.starts.size(), 3u);
   EXPECT_EQ(platform.starts[0].parameters, " /delete:termsrv/" + std::string(kHostA));
   EXPECT_EQ(platform.starts[1].parameters, " /generic:termsrv/" + std::string(kHostA) + " /user:alice /pass:s3cret");
@@ -69,8 +69,7 @@ TEST_F(LaunchTest, CompanionEditionsLeaveTheSecondFileOnlyAfterTheClientHasEnded
     ASSERT_GE(steps.size(), 4u);
     EXPECT_EQ(std::vector<std::string>(steps.end() - 4, steps.end()),
               (std::vector<std::string>{"Wait 3", "CreateFile " + companion, "CloseFile", "Exit 0"}));
-    EXPECT_NE(platform.files.at(companion).find("\r\nfull address:s:" + std::string(host) + "\r\n"),
-              std::string::npos);
+    EXPECT_NE(platform.files.at(companion).find("\r\nfull address:s:" + std::string(host) + "\r\n"), std::string::npos);
     EXPECT_NE(platform.files.at(companion).find("\r\nremoteapplicationname:s:PlnDsk\r\n"), std::string::npos);
     EXPECT_EQ(platform.files.size(), 2u);
   }
@@ -88,9 +87,9 @@ TEST_F(LaunchTest, OtherEditionsLeaveNoCompanionFile) {
 }
 
 TEST_F(LaunchTest, ANameThatDoesNotCarryEverythingShowsOnlyTheRenameMessage) {
-  for (const char* name : {"rdplaunch.exe", "pelta_8$alice$s3cret$.exe", "PELTA_8 $alice$s3cret$.exe",
-                           "PELTA8$alice$s3cret$.exe", "PELTA_8$$s3cret$.exe", "PELTA_8$alice$$.exe",
-                           "PELTA_8$alice$s3cret.exe", "$alice$s3cret$.exe"}) {
+  for (const char* name :
+       {"rdplaunch.exe", "pelta_8$alice$s3cret$.exe", "PELTA_8 $alice$s3cret$.exe", "PELTA8$alice$s3cret$.exe",
+        "PELTA_8$$s3cret$.exe", "PELTA_8$alice$$.exe", "PELTA_8$alice$s3cret.exe", "$alice$s3cret$.exe"}) {
     FakePlatform fresh;
     platform = fresh;
     EXPECT_EQ(Run(name), kExitNameNotValid) << name;
@@ -114,9 +113,8 @@ TEST_F(LaunchTest, BeforeWindows6TheCredentialsAreShownInsteadOfStored) {
     const std::string user(("Иван Петров"_cp1251));
     EXPECT_EQ(Run("PELTA_KV$" + user + "$pa ss$.exe"), kExitSuccess);
     ASSERT_EQ(platform.infoBoxes.size(), 1u);
-    EXPECT_EQ(platform.infoBoxes[0].text,
-              std::string("Для подключения используйте имя пользователя - "_cp1251) + user +
-                  std::string(" и пароль "_cp1251) + "pa ss");
+    EXPECT_EQ(platform.infoBoxes[0].text, std::string("Для подключения используйте имя пользователя - "_cp1251) + user +
+                                              std::string(" и пароль "_cp1251) + "pa ss");
     ASSERT_EQ(platform.starts.size(), 1u);
     EXPECT_EQ(platform.starts[0].program, kMstsc);
     EXPECT_EQ(platform.calls.front(), "InfoBox");
@@ -137,8 +135,8 @@ TEST_F(LaunchTest, AClientThatCannotStartEndsInTheFailureBox) {
   ASSERT_EQ(platform.failureBoxes.size(), 1u);
   EXPECT_NE(platform.failureBoxes[0].text.find("Exception EStartError in module PELTA_8_CP_Online$alice$***$.exe at"),
             std::string::npos);
-  EXPECT_NE(platform.failureBoxes[0].text.find(
-                "\r\nCannot start " + kMstsc + ": The system cannot find the file specified.\r\n"),
+  EXPECT_NE(platform.failureBoxes[0].text.find("\r\nCannot start " + kMstsc +
+                                               ": The system cannot find the file specified.\r\n"),
             std::string::npos);
   EXPECT_EQ(platform.files.size(), 1u) << "no companion file after a client that never ran";
 }

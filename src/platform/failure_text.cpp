@@ -15,9 +15,12 @@ struct IoMessage {
 // Codes are compared as plain numbers: Windows' 3 (path not found) reads
 // "Invalid filename", and codes without an entry show their number.
 constexpr std::array kIoMessages{
-    IoMessage{2, "File not found"},          IoMessage{3, "Invalid filename"},
-    IoMessage{4, "Too many open files"},     IoMessage{5, "File access denied"},
-    IoMessage{100, "Read beyond end of file"}, IoMessage{101, "Disk full"},
+    IoMessage{2, "File not found"},
+    IoMessage{3, "Invalid filename"},
+    IoMessage{4, "Too many open files"},
+    IoMessage{5, "File access denied"},
+    IoMessage{100, "Read beyond end of file"},
+    IoMessage{101, "Disk full"},
     IoMessage{106, "Invalid numeric input"},
 };
 
@@ -95,10 +98,10 @@ void FormatFailureText(std::string_view className, std::string_view moduleName, 
   HexDigits(offset, offsetDigits);
   const bool addPeriod = !message.empty() && message.back() != '.';
   text.length = 0;
-  for (const std::string_view piece : {std::string_view("Exception "), className, std::string_view(" in module "),
-                                       moduleName, std::string_view(" at "), std::string_view(offsetDigits),
-                                       std::string_view(".\r\n"), message, std::string_view(addPeriod ? "." : ""),
-                                       std::string_view("\r\n")}) {
+  for (const std::string_view piece :
+       {std::string_view("Exception "), className, std::string_view(" in module "), moduleName,
+        std::string_view(" at "), std::string_view(offsetDigits), std::string_view(".\r\n"), message,
+        std::string_view(addPeriod ? "." : ""), std::string_view("\r\n")}) {
     Append(text.bytes, text.length, piece);
   }
 }

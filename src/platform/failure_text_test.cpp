@@ -9,10 +9,18 @@ namespace {
 
 TEST(IoErrorMessage, ListedCodesHaveTextsOthersShowTheirNumber) {
   const std::pair<std::int32_t, const char*> cases[] = {
-      {2, "File not found"},     {3, "Invalid filename"},        {4, "Too many open files"},
-      {5, "File access denied"}, {100, "Read beyond end of file"}, {101, "Disk full"},
-      {106, "Invalid numeric input"}, {32, "I/O error 32"},        {112, "I/O error 112"},
-      {0, "I/O error 0"},        {-5, "I/O error -5"},           {2147483647, "I/O error 2147483647"},
+      {2, "File not found"},
+      {3, "Invalid filename"},
+      {4, "Too many open files"},
+      {5, "File access denied"},
+      {100, "Read beyond end of file"},
+      {101, "Disk full"},
+      {106, "Invalid numeric input"},
+      {32, "I/O error 32"},
+      {112, "I/O error 112"},
+      {0, "I/O error 0"},
+      {-5, "I/O error -5"},
+      {2147483647, "I/O error 2147483647"},
       {-2147483647 - 1, "I/O error -2147483648"},
   };
   for (const auto& [code, message] : cases) EXPECT_EQ(IoErrorMessage(code), message) << code;
@@ -31,8 +39,8 @@ TEST(FormatFailureText, PutsClassModuleOffsetAndMessageInTheirPlaces) {
   for (const auto& c : cases) {
     FailureText text;
     FormatFailureText("EInOutError", "launcher.exe", 0x1A2B, c.message, text);
-    EXPECT_EQ(text.View(), std::string("Exception EInOutError in module launcher.exe at 00001A2B.\r\n") +
-                               c.expectedSecondLine);
+    EXPECT_EQ(text.View(),
+              std::string("Exception EInOutError in module launcher.exe at 00001A2B.\r\n") + c.expectedSecondLine);
     EXPECT_EQ(text.bytes[text.length], '\0');
   }
 }
@@ -48,9 +56,9 @@ TEST(FormatFailureText, IsCutTo1024Characters) {
 TEST(MaskPasswordField, HidesTheFieldBetweenTheSecondAndThirdDollar) {
   const std::pair<const char*, const char*> cases[] = {
       {"PELTA_8$alice$s3cret$.exe", "PELTA_8$alice$***$.exe"},
-      {"PELTA_8$alice$$.exe", "PELTA_8$alice$***$.exe"},           // an empty field is masked too
+      {"PELTA_8$alice$$.exe", "PELTA_8$alice$***$.exe"},  // an empty field is masked too
       {"$$pw$.exe", "$$***$.exe"},
-      {"PELTA_8$alice$s3cret.exe", "PELTA_8$alice$***"},           // no third '$': to the end
+      {"PELTA_8$alice$s3cret.exe", "PELTA_8$alice$***"},          // no third '$': to the end
       {"PELTA_8$alice$pa$ss$.exe", "PELTA_8$alice$***$ss$.exe"},  // only the part the launcher used
       {"rdplaunch.exe", "rdplaunch.exe"},
       {"PELTA_8$alice.exe", "PELTA_8$alice.exe"},

@@ -1,15 +1,18 @@
 // The Windows implementation of the platform: the only file that includes <windows.h>.
 // All texts cross into Windows as ANSI bytes through the "A" functions.
+
 // The interface comes first: were one of its names a <windows.h> macro, the
 // overrides below would no longer match it and the build would stop.
 #include "platform/platform.h"
-#include "platform/failure_reporting.h"
 
 #include <windows.h>
+
 #include <shlobj.h>
 
 #include <cstdlib>
 #include <exception>
+
+#include "platform/failure_reporting.h"
 
 namespace rdplaunch {
 
@@ -163,8 +166,8 @@ class Win32Platform final : public Platform {
     char text[512];
     DWORD length = 0;
     for (const DWORD language : {static_cast<DWORD>(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)), DWORD{0}}) {
-      length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, language,
-                              text, sizeof text, nullptr);
+      length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, language, text,
+                              sizeof text, nullptr);
       if (length != 0) break;
     }
     while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' ')) --length;

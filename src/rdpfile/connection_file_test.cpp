@@ -43,10 +43,10 @@ TEST(ConnectionFileContent, HasTheFixedLinesAndTheProfileValues) {
   EXPECT_EQ(content.size(), 1379u + settings.host.size());
   EXPECT_EQ(content.substr(0, 23), "redirectclipboard:i:1\r\n");
   EXPECT_EQ(content.substr(content.size() - 21), "desktopheight:i:600\r\n");
-  for (const char* line : {"\r\nserver port:i:3395\r\n", "\r\nfull address:s:host.example\r\n",
-                           "\r\nalternate shell:s:||PELTA8\r\n", "\r\nremoteapplicationprogram:s:||PELTA8\r\n",
-                           "\r\ngatewayhostname:s:\r\n", "\r\nremoteapplicationname:s:PELTA8\r\n",
-                           "\r\nwinposstr:s:0,3,0,0,800,600\r\n", "\r\nkdcproxyname:s:\r\n"}) {
+  for (const char* line :
+       {"\r\nserver port:i:3395\r\n", "\r\nfull address:s:host.example\r\n", "\r\nalternate shell:s:||PELTA8\r\n",
+        "\r\nremoteapplicationprogram:s:||PELTA8\r\n", "\r\ngatewayhostname:s:\r\n",
+        "\r\nremoteapplicationname:s:PELTA8\r\n", "\r\nwinposstr:s:0,3,0,0,800,600\r\n", "\r\nkdcproxyname:s:\r\n"}) {
     EXPECT_NE(content.find(line), std::string::npos) << line;
   }
   std::size_t lineFeeds = 0;
@@ -155,9 +155,8 @@ TEST_F(WriteConnectionFileTest, AFailedCallRaisesItsCodeAndLeavesNoFile) {
     EXPECT_TRUE(platform.files.empty()) << "an incomplete file stays behind";
     EXPECT_EQ(PendingIoCode(), 0);
     // Nothing is written after the failing call.
-    const auto failed = std::find_if(platform.calls.rbegin(), platform.calls.rend(), [&](const std::string& call) {
-      return call.rfind(c.operation, 0) == 0;
-    });
+    const auto failed = std::find_if(platform.calls.rbegin(), platform.calls.rend(),
+                                     [&](const std::string& call) { return call.rfind(c.operation, 0) == 0; });
     for (auto later = failed.base(); later != platform.calls.end(); ++later) {
       EXPECT_EQ(later->rfind("WriteFile", 0), std::string::npos) << *later;
     }

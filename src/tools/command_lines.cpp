@@ -51,8 +51,8 @@ CommandLine CredentialRemovalCommand(std::string_view systemFolder, std::string_
 
 CommandLine CredentialStoreCommand(std::string_view systemFolder, std::string_view host, std::string_view userName,
                                    std::string_view password) {
-  return {SystemToolPath(systemFolder, "cmdkey"), " /generic:termsrv/" + std::string(host) + " /user:" +
-                                                      QuoteArgumentIfNeeded(userName) +
+  return {SystemToolPath(systemFolder, "cmdkey"), " /generic:termsrv/" + std::string(host) +
+                                                      " /user:" + QuoteArgumentIfNeeded(userName) +
                                                       " /pass:" + QuoteArgumentIfNeeded(password)};
 }
 

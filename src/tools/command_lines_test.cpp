@@ -51,7 +51,10 @@ TEST(CommandLines, AreTheExactTextsTheToolsExpect) {
 
 TEST(CommandLines, UserNameAndPasswordArriveAsOneArgumentEach) {
   const std::pair<const char*, const char*> cases[] = {
-      {"alice", "s3cret"}, {"John Smith", "pass word"}, {"DOMAIN\\user", "a\"b"}, {"x", "ends\\ "},
+      {"alice", "s3cret"},
+      {"John Smith", "pass word"},
+      {"DOMAIN\\user", "a\"b"},
+      {"x", "ends\\ "},
   };
   for (const auto& [user, password] : cases) {
     const std::vector<std::string> arguments =

@@ -1,9 +1,9 @@
 /* Holds a file open without sharing it for writing, for a given number of milliseconds,
  * so that the end-to-end tests can see the launcher meet a file another program has open.
  * Prints "held" once the file is open. Usage: hold_file PATH MILLISECONDS */
-#include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <windows.h>
 
 int main(int argc, char** argv) {
   if (argc != 3) return 2;

@@ -4,6 +4,7 @@
  * and the .rdp files beside the file it was handed. STANDIN_SLEEP_MS keeps it running
  * for a while, STANDIN_EXIT_CODE sets its exit code. */
 #include <windows.h>
+
 #include <shellapi.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -15,7 +16,8 @@ static void WriteHex(FILE* log, const char* bytes) {
 
 static const char* BaseName(const char* path) {
   const char* name = path;
-  for (const char* p = path; *p; ++p) if (*p == '\\' || *p == '/') name = p + 1;
+  for (const char* p = path; *p; ++p)
+    if (*p == '\\' || *p == '/') name = p + 1;
   return name;
 }
 
