@@ -6,6 +6,12 @@ if(RDPLAUNCH_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# The hosting service's tool for making and checking launcher names.
+add_library(rdplaunch_hosting STATIC src/hosting/launch_name_maker.cpp)
+target_link_libraries(rdplaunch_hosting PUBLIC rdplaunch_core)
+add_executable(rdplaunch-name src/hosting/name_tool_main.cpp)
+target_link_libraries(rdplaunch-name PRIVATE rdplaunch_hosting)
+
 enable_testing()
 find_package(GTest REQUIRED)
 include(GoogleTest)
@@ -20,9 +26,10 @@ add_executable(unit_tests
   src/platform/failure_reporting_test.cpp
   src/rdpfile/connection_file_test.cpp
   src/tools/command_lines_test.cpp
+  src/hosting/launch_name_maker_test.cpp
 )
 target_include_directories(unit_tests PRIVATE tests)
-target_link_libraries(unit_tests PRIVATE rdplaunch_core GTest::gtest GTest::gtest_main)
+target_link_libraries(unit_tests PRIVATE rdplaunch_hosting GTest::gtest GTest::gtest_main)
 gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60)
 
 # The end-to-end tests need the Windows build (preset win32) and Wine.

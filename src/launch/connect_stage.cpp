@@ -55,10 +55,7 @@ void RunClient(Platform& platform, const ConnectionSettings& settings) {
 }
 
 void WriteCompanionFile(Platform& platform, ConnectionSettings& settings, std::string_view host) {
-  settings.displayName = kCompanionApplication.displayName;
-  settings.keyOrAlias = kCompanionApplication.alias;
-  settings.host = host;
-  settings.port = kCompanionApplication.port;
+  SelectCompanion(settings, host);
   WriteConnectionFile(platform, settings);
 }
 

@@ -51,4 +51,18 @@ void SelectProfile(ConnectionSettings& settings) {
   }
 }
 
+// The server of the companion file, or nothing when the edition has none.
+std::string_view CompanionHost(const ConnectionSettings& settings) {
+  if (settings.companionOnHostE) return kHostE;
+  if (settings.companionOnHostA) return kHostA;
+  return {};
+}
+
+void SelectCompanion(ConnectionSettings& settings, std::string_view host) {
+  settings.displayName = kCompanionApplication.displayName;
+  settings.keyOrAlias = kCompanionApplication.alias;
+  settings.host = host;
+  settings.port = kCompanionApplication.port;
+}
+
 }  // namespace rdplaunch

@@ -29,5 +29,7 @@ inline constexpr CompanionApplication kCompanionApplication{"PlanDesk Online", "
 
 std::span<const ProductProfile> ProfileTable();
 void SelectProfile(ConnectionSettings& settings);
+std::string_view CompanionHost(const ConnectionSettings& settings);
+void SelectCompanion(ConnectionSettings& settings, std::string_view host);
 
 }  // namespace rdplaunch

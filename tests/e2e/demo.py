@@ -5,7 +5,7 @@ Usage: demo.py [LAUNCH_NAME]   (default: a companion edition with a password tha
 
 import sys
 
-from wine_harness import SESSION
+from wine_harness import SESSION, name_tool
 
 
 def show(text_bytes):
@@ -33,8 +33,18 @@ def demo(name):
     print(f"exit     {result.exit_code}")
 
 
+def make_sample():
+    """Makes the sample copy the way the hosting service does, with rdplaunch-name."""
+    arguments = ["make", "PELTA_8_CP_Online", "alice", "s3cret pass"]
+    print("$ rdplaunch-name " + " ".join(f"'{a}'" if " " in a else a for a in arguments))
+    made = name_tool(*arguments)
+    print(made.stdout + made.stderr, end="")
+    made.check_returncode()
+    return made.stdout.strip()
+
+
 def main():
-    names = sys.argv[1:] or ["PELTA_8_CP_Online$alice$s3cret pass$.exe", "renamed-by-the-user.exe"]
+    names = sys.argv[1:] or [make_sample(), "renamed-by-the-user.exe"]
     for name in names:
         demo(name)
     SESSION.stop()

@@ -183,6 +183,8 @@ class WineSession:
             app_folder_name="app", windows_version=None, missing_tools=()):
         """Copies the executable under launch_name and runs it; returns what it did.
 
+        exe: a program of the Windows build, or the absolute path of a copy made elsewhere.
+
         desktop: True for an empty desktop folder, False for a missing one.
         prepare(desktop_path): called before the run, to put things on the desktop.
         missing_tools: stand-ins taken out of the system directory for this run.
@@ -195,7 +197,7 @@ class WineSession:
         # Wine keeps file names in UTF-8 on the Unix side and shows them in code page 1251.
         name = launch_name.decode("cp1251") if isinstance(launch_name, bytes) else launch_name
         exe_path = app / name
-        shutil.copyfile(WIN32_BUILD / exe, exe_path)
+        shutil.copyfile(exe if Path(exe).is_absolute() else WIN32_BUILD / exe, exe_path)
         desktop_path = folder / "Desktop"
         if desktop:
             desktop_path.mkdir()
@@ -275,6 +277,11 @@ def parse_tool_log(log):
         elif kind == "END":
             tools[-1].ended = True
     return tools
+
+
+def name_tool(*arguments):
+    """Runs the hosting service's rdplaunch-name tool of the native build."""
+    return subprocess.run([str(NATIVE_BUILD / "rdplaunch-name"), *arguments], capture_output=True, text=True)
 
 
 SESSION = WineSession()

@@ -1,0 +1,95 @@
+#include "hosting/launch_name_maker.h"
+
+#include <gtest/gtest.h>
+
+#include "fakes/fake_platform.h"
+#include "launch/cp1251.h"
+#include "launch/launch_sequence.h"
+#include "launch/profiles.h"
+#include "rdpfile/connection_file.h"
+
+namespace rdplaunch {
+namespace {
+
+TEST(MakeLaunchName, EveryProfileRoundTripsWithAsciiAndCyrillicCredentials) {
+  const std::pair<const char*, const char*> credentials[] = {
+      {"alice", "s3cret"}, {"Иван Петров", "пароль с пробелами"}, {" lead", "trail "}, {"a.b@c", "p%w'd!&(x)"}};
+  for (const ProductProfile& profile : ProfileTable()) {
+    for (const auto& [user, password] : credentials) {
+      const MadeName made = MakeLaunchName(profile.key, user, password);
+      ASSERT_EQ(made.refusal, "") << profile.key << " " << user;
+      const NameCheck check = CheckLaunchName(made.name);
+      EXPECT_EQ(check.renameReason, "");
+      EXPECT_EQ(check.settings.userName, *Utf8ToCp1251(user));
+      EXPECT_EQ(check.settings.password, *Utf8ToCp1251(password));
+      EXPECT_EQ(check.settings.displayName, profile.displayName);
+    }
+  }
+}
+
+TEST(MakeLaunchName, RefusesWhatCannotTravelInAFileName) {
+  const struct {
+    const char* key;
+    const char* user;
+    const char* password;
+    const char* refusal;
+  } cases[] = {
+      {"PELTA_8", "al$ce", "pw", "the user name contains '$', which separates the fields of the name"},
+      {"PELTA_8", "alice", "pa$$", "the password contains '$', which separates the fields of the name"},
+      {"PELTA_8", "alice", "a\\b", "the password contains the character '\\', which Windows does not allow"},
+      {"PELTA_8", "alice", "a/b", "the password contains the character '/'"},
+      {"PELTA_8", "alice", "a:b", "the password contains the character ':'"},
+      {"PELTA_8", "alice", "a*b", "the password contains the character '*'"},
+      {"PELTA_8", "alice", "a?b", "the password contains the character '?'"},
+      {"PELTA_8", "alice", "a\"b", "the password contains the character '\"'"},
+      {"PELTA_8", "a<b", "pw", "the user name contains the character '<'"},
+      {"PELTA_8", "a>b", "pw", "the user name contains the character '>'"},
+      {"PELTA_8", "a|b", "pw", "the user name contains the character '|'"},
+      {"PELTA_8", "alice", "tab\there", "the password contains the control character 0x09"},
+      {"PELTA_8", "alice", "日本", "the password contains '日', which has no code page 1251 character"},
+      {"PELTA_8", "", "pw", "the user name is empty"},
+      {"PELTA_8", "alice", "", "the password is empty"},
+      {"pelta_8", "alice", "pw", "the key 'pelta_8' is not in the profile table"},
+      {"PELTA8", "alice", "pw", "the key 'PELTA8' is not in the profile table"},
+  };
+  for (const auto& c : cases) {
+    const MadeName made = MakeLaunchName(c.key, c.user, c.password);
+    EXPECT_EQ(made.name, "") << c.refusal;
+    EXPECT_EQ(made.refusal.substr(0, std::string_view(c.refusal).size()), c.refusal);
+  }
+}
+
+TEST(MakeLaunchName, KeepsTheNameWithinWindowsFileNameLimit) {
+  const std::string fits(255 - std::string("PELTA_8$a$$.exe").size(), 'p');
+  EXPECT_EQ(MakeLaunchName("PELTA_8", "a", fits).name.size(), 255u);
+  EXPECT_EQ(MakeLaunchName("PELTA_8", "a", fits + "p").refusal,
+            "the name would have 256 characters; Windows allows 255");
+}
+
+TEST(CheckLaunchName, SaysWhyTheLauncherWouldAskNotToRename) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"rdplaunch.exe", "the name has no '$': it is not KEY$USER$PASSWORD$.exe"},
+      {"PELTA_9$alice$pw$.exe", "the key 'PELTA_9' is not in the profile table"},
+      {"PELTA_8$$pw$.exe", "the user name is empty"},
+      {"PELTA_8$alice$pw.exe", "the password is empty: the name has no third '$'"},
+      {"PELTA_8$alice$$.exe", "the password is empty"},
+  };
+  for (const auto& [name, reason] : cases) EXPECT_EQ(CheckLaunchName(name).renameReason, reason) << name;
+}
+
+// The bytes the tool shows are the bytes the launcher writes: both come from the same code.
+TEST(CheckLaunchName, GivesTheSettingsWithWhichTheLauncherWritesItsFile) {
+  const std::string name = MakeLaunchName("PELTA_NRD", "Иван", "pw").name;
+  testing::FakePlatform platform;
+  platform.ownPath = "C:\\Downloads\\" + name;
+  try {
+    RunProcess(platform, RunLaunchSequence);
+  } catch (const testing::ProcessExit&) {
+  }
+  const std::string path =
+      std::string(testing::FakePlatform::kDesktop) + "\\" + std::string("ПЕЛТА НРД 2016"_cp1251) + ".rdp";
+  EXPECT_EQ(platform.files.at(path), ConnectionFileContent(CheckLaunchName(name).settings));
+}
+
+}  // namespace
+}  // namespace rdplaunch
