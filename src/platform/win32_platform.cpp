@@ -213,9 +213,3 @@ Platform& SystemPlatform() {
 }
 
 }  // namespace rdplaunch
-
-// libstdc++'s verbose terminate handler prints to a console this program does not have
-// and brings the symbol demangler into the executable; a plain abort does the same job.
-namespace __gnu_cxx {
-void __verbose_terminate_handler() { std::abort(); }
-}  // namespace __gnu_cxx

@@ -180,7 +180,7 @@ class WineSession:
         return folder
 
     def run(self, launch_name, exe="rdplaunch.exe", desktop=True, prepare=None, env=None, timeout=90,
-            app_folder_name="app", windows_version=None, missing_tools=()):
+            app_folder_name="app", windows_version=None, missing_tools=(), app_files=()):
         """Copies the executable under launch_name and runs it; returns what it did.
 
         exe: a program of the Windows build, or the absolute path of a copy made elsewhere.
@@ -188,12 +188,15 @@ class WineSession:
         desktop: True for an empty desktop folder, False for a missing one.
         prepare(desktop_path): called before the run, to put things on the desktop.
         missing_tools: stand-ins taken out of the system directory for this run.
+        app_files: files of the Windows build copied beside the executable.
         """
         self.start()
         self.install_tools(exclude=missing_tools)
         folder = self.new_run_folder()
         app = folder / app_folder_name
         app.mkdir(parents=True)
+        for extra in app_files:
+            shutil.copyfile(WIN32_BUILD / extra, app / extra)
         # Wine keeps file names in UTF-8 on the Unix side and shows them in code page 1251.
         name = launch_name.decode("cp1251") if isinstance(launch_name, bytes) else launch_name
         exe_path = app / name
