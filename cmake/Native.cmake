@@ -1,16 +1,24 @@
 # Native build: unit tests against the fake platform, the end-to-end tests that run
 # the Windows build under Wine, and the hosting service's name tool.
-option(RDPLAUNCH_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
-if(RDPLAUNCH_SANITIZE)
-  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
-  add_link_options(-fsanitize=address,undefined)
-endif()
-
 # The hosting service's tool for making and checking launcher names.
 add_library(rdplaunch_hosting STATIC src/hosting/launch_name_maker.cpp)
 target_link_libraries(rdplaunch_hosting PUBLIC rdplaunch_core)
 add_executable(rdplaunch-name src/hosting/name_tool_main.cpp)
 target_link_libraries(rdplaunch-name PRIVATE rdplaunch_hosting)
+
+# libFuzzer targets (clang): arbitrary launcher names and failure texts.
+option(RDPLAUNCH_FUZZ "Build the fuzz targets instead of the tests (needs clang)" OFF)
+if(RDPLAUNCH_FUZZ)
+  target_compile_options(rdplaunch_core PRIVATE -fsanitize=fuzzer-no-link)
+  foreach(fuzzer launch_name_fuzzer failure_text_fuzzer)
+    add_executable(${fuzzer} fuzz/${fuzzer}.cpp tests/fakes/fake_platform.cpp)
+    target_include_directories(${fuzzer} PRIVATE tests)
+    target_compile_options(${fuzzer} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${fuzzer} PRIVATE -fsanitize=fuzzer)
+    target_link_libraries(${fuzzer} PRIVATE rdplaunch_core)
+  endforeach()
+  return()
+endif()
 
 enable_testing()
 find_package(GTest REQUIRED)

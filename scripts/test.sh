@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: unit tests (also under AddressSanitizer and UndefinedBehaviorSanitizer),
-# the formatting check, and the end-to-end tests that run the Windows build under Wine.
+# the formatting check, a short fuzzing run, and the end-to-end tests that run the
+# Windows build under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -12,6 +13,9 @@ git ls-files -- 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'tests/*.c' 'fuz
 
 echo "== unit tests under the sanitizers"
 ctest --preset sanitize -j2
+
+echo "== fuzzing"
+scripts/fuzz.sh 30
 
 echo "== unit and end-to-end tests"
 ctest --preset native

@@ -62,9 +62,11 @@ void WriteCompanionFile(Platform& platform, ConnectionSettings& settings, std::s
 }  // namespace
 
 std::string CredentialsMessage(std::string_view userName, std::string_view password) {
-  std::string message("Для подключения используйте имя пользователя - "_cp1251);
+  constexpr std::string_view kBeforeUserName = "Для подключения используйте имя пользователя - "_cp1251;
+  constexpr std::string_view kBeforePassword = " и пароль "_cp1251;
+  std::string message(kBeforeUserName);
   message += userName;
-  message += " и пароль "_cp1251;
+  message += kBeforePassword;
   message += password;
   return message;
 }

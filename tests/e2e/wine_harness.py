@@ -12,7 +12,7 @@ import os
 import re
 import shutil
 import subprocess
-import tempfile
+import threading
 import time
 from dataclasses import dataclass, field
 from pathlib import Path
@@ -39,6 +39,7 @@ class ToolRun:
     command_line: bytes
     arguments: list
     rdp_files_at_start: dict = field(default_factory=dict)  # name bytes -> size
+    started_at: float = 0.0  # Unix time in seconds
     ended: bool = False
 
 
@@ -87,6 +88,7 @@ class WineSession:
         self.xvfb = None
         self.display = None
         self.counter = 0
+        self.wait_for_server = True  # after each run, until every process of the prefix has ended
 
     def env(self, extra=None):
         env = dict(os.environ)
@@ -180,7 +182,7 @@ class WineSession:
         return folder
 
     def run(self, launch_name, exe="rdplaunch.exe", desktop=True, prepare=None, env=None, timeout=90,
-            app_folder_name="app", windows_version=None, missing_tools=(), app_files=()):
+            app_folder_name="app", windows_version=None, missing_tools=(), app_files=(), monitor=None):
         """Copies the executable under launch_name and runs it; returns what it did.
 
         exe: a program of the Windows build, or the absolute path of a copy made elsewhere.
@@ -189,6 +191,7 @@ class WineSession:
         prepare(desktop_path): called before the run, to put things on the desktop.
         missing_tools: stand-ins taken out of the system directory for this run.
         app_files: files of the Windows build copied beside the executable.
+        monitor(run_folder): called in a thread of its own while the launcher runs.
         """
         self.start()
         self.install_tools(exclude=missing_tools)
@@ -218,9 +221,14 @@ class WineSession:
         with open(trace_path, "wb") as trace:
             process = subprocess.Popen(["wine", str(exe_path)], env=run_env, cwd=app,
                                        stdout=subprocess.DEVNULL, stderr=trace)
+            watcher = threading.Thread(target=monitor, args=(folder,)) if monitor else None
+            if watcher:
+                watcher.start()
             try:
                 captions = self.dismiss_boxes_until_exit(process, timeout)
             finally:
+                if watcher:
+                    watcher.join()
                 if windows_version:
                     self.set_windows_version(name, None)
         trace_text = trace_path.read_bytes().decode("utf-8", "replace")
@@ -252,7 +260,8 @@ class WineSession:
                 subprocess.run(["xdotool", "key", "--window", window, "Return"], env=self.env(),
                                capture_output=True)
             time.sleep(0.2)
-        subprocess.run(["wineserver", "-w"], env=self.env(), timeout=60)
+        if self.wait_for_server:
+            subprocess.run(["wineserver", "-w"], env=self.env(), timeout=60)
         return captions
 
 
@@ -270,6 +279,8 @@ def parse_tool_log(log):
         kind, _, rest = line.partition(" ")
         if kind == "BEGIN":
             tools.append(ToolRun(rest, b"", []))
+        elif kind == "TIME":
+            tools[-1].started_at = int(rest) / 1000
         elif kind == "CMDLINE":
             tools[-1].command_line = bytes.fromhex(rest)
         elif kind == "ARG":

@@ -1,8 +1,8 @@
 /* Stand-in for a system tool (cmdkey.exe, mstsc.exe) in the end-to-end tests. It
  * appends to the file named by STANDIN_LOG what it was started with: its own name, the
  * raw command line and each argument as Windows splits it (as hexadecimal ANSI bytes),
- * and the .rdp files beside the file it was handed. STANDIN_SLEEP_MS keeps it running
- * for a while, STANDIN_EXIT_CODE sets its exit code. */
+ * the .rdp files beside the file it was handed, and when it started (Unix time in ms). STANDIN_SLEEP_MS keeps it
+ * running for a while, STANDIN_EXIT_CODE sets its exit code. */
 #include <windows.h>
 
 #include <shellapi.h>
@@ -46,7 +46,11 @@ int main(void) {
   GetModuleFileNameA(NULL, ownPath, sizeof ownPath);
   FILE* log = fopen(logPath, "ab");
   if (log == NULL) return 3;
-  fprintf(log, "BEGIN %s\nCMDLINE ", BaseName(ownPath));
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  ULARGE_INTEGER ticks = {.LowPart = now.dwLowDateTime, .HighPart = now.dwHighDateTime};
+  fprintf(log, "BEGIN %s\nTIME %llu\nCMDLINE ", BaseName(ownPath),
+          (unsigned long long)((ticks.QuadPart - 116444736000000000ULL) / 10000));
   WriteHex(log, GetCommandLineA());
   fprintf(log, "\n");
 

@@ -1,0 +1,63 @@
+// Feeds arbitrary bytes as the launcher's own path through everything that reads it:
+// name parsing, profile selection, the connection file and the credential command line.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "fakes/windows_arguments.h"
+#include "launch/launch_name.h"
+#include "launch/launch_sequence.h"
+#include "launch/profiles.h"
+#include "platform/failure_text.h"
+#include "rdpfile/connection_file.h"
+#include "tools/command_lines.h"
+
+namespace {
+
+void Require(bool condition) {
+  if (!condition) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace rdplaunch;
+  const std::string path(reinterpret_cast<const char*>(data), size);
+  LeadBytes leadBytes;
+  if (size > 0) leadBytes.set(data[0] | 0x80);  // some double-byte code page
+
+  ConnectionSettings settings;
+  settings.launchName = LastPathComponent(path, leadBytes);
+  const LaunchFields fields = SplitLaunchName(settings.launchName);
+  Require(fields.key.find('$') == std::string::npos && fields.userName.find('$') == std::string::npos &&
+          fields.password.find('$') == std::string::npos);
+  settings.keyOrAlias = fields.key;
+  settings.userName = fields.userName;
+  settings.password = fields.password;
+  SelectProfile(settings);
+  SettingsAreComplete(settings);
+
+  // The connection file never depends on the user name or the password.
+  ConnectionSettings withoutCredentials = settings;
+  withoutCredentials.userName = "user";
+  withoutCredentials.password = "password";
+  Require(ConnectionFileContent(settings) == ConnectionFileContent(withoutCredentials));
+
+  // User name and password reach the credential tool as one argument each, unchanged.
+  // (A file name cannot hold a zero byte, and the command line would end there.)
+  if (fields.userName.find('\0') == std::string::npos && fields.password.find('\0') == std::string::npos) {
+    const CommandLine store = CredentialStoreCommand("C:\\Windows\\system32", "host", fields.userName, fields.password);
+    const std::vector<std::string> expected{"/generic:termsrv/host", "/user:" + fields.userName,
+                                            "/pass:" + fields.password};
+    Require(testing::SplitWindowsArguments(store.parameters) == expected);
+  }
+
+  // The failure box never shows the password of a name it masks.
+  ModuleName name;
+  TakeModuleName(path, leadBytes, name);
+  MaskPasswordField(name);
+  Require(name.length <= kModuleNameLimit + 3);
+  return 0;
+}
