@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "hosting/launch_name_maker.h"
@@ -154,14 +155,21 @@ void PrintCheck(const rdplaunch::NameCheck& check, const Arguments& arguments) {
             << "\n";
 }
 
-int Check(const Arguments& arguments) {
+// The one NAME argument of check and rdp, read and checked; an exit code when that fails.
+std::variant<rdplaunch::NameCheck, int> CheckNameArgument(const Arguments& arguments, const char* usage) {
   if (arguments.positional.size() != 2) {
-    std::cerr << "rdplaunch-name: check NAME [--json] [--show-password]\n";
+    std::cerr << "rdplaunch-name: " << usage << "\n";
     return kExitUsage;
   }
   const std::optional<std::string> name = LaunchNameFromArgument(arguments.positional[1]);
   if (!name) return kExitRefused;
-  const rdplaunch::NameCheck check = rdplaunch::CheckLaunchName(*name);
+  return rdplaunch::CheckLaunchName(*name);
+}
+
+int Check(const Arguments& arguments) {
+  auto checked = CheckNameArgument(arguments, "check NAME [--json] [--show-password]");
+  if (const int* exitCode = std::get_if<int>(&checked)) return *exitCode;
+  const rdplaunch::NameCheck& check = std::get<rdplaunch::NameCheck>(checked);
   PrintCheck(check, arguments);
   return check.renameReason.empty() ? 0 : kExitRefused;
 }
@@ -175,13 +183,9 @@ bool WriteFile(const std::filesystem::path& path, const std::string& bytes) {
 }
 
 int Rdp(const Arguments& arguments) {
-  if (arguments.positional.size() != 2) {
-    std::cerr << "rdplaunch-name: rdp NAME [--out DIR]\n";
-    return kExitUsage;
-  }
-  const std::optional<std::string> name = LaunchNameFromArgument(arguments.positional[1]);
-  if (!name) return kExitRefused;
-  rdplaunch::NameCheck check = rdplaunch::CheckLaunchName(*name);
+  auto checked = CheckNameArgument(arguments, "rdp NAME [--out DIR]");
+  if (const int* exitCode = std::get_if<int>(&checked)) return *exitCode;
+  rdplaunch::NameCheck& check = std::get<rdplaunch::NameCheck>(checked);
   if (!check.renameReason.empty()) {
     std::cerr << "rdplaunch-name: the launcher writes no file: " << check.renameReason << "\n";
     return kExitRefused;

@@ -1,6 +1,6 @@
 // The connect stage: credentials, connection file, the client and its wait, and the
 // companion file of the two editions that have one.
-#include <string>
+#include "launch/connect_stage.h"
 
 #include "launch/cp1251.h"
 #include "launch/hosts.h"

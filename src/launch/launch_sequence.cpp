@@ -5,6 +5,7 @@
 #include <exception>
 #include <new>
 
+#include "launch/connect_stage.h"
 #include "launch/cp1251.h"
 #include "launch/launch_name.h"
 #include "launch/profiles.h"

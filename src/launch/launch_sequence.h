@@ -11,10 +11,8 @@ namespace rdplaunch {
 
 std::string_view BoxCaption();
 std::string_view RenameMessage();
-std::string CredentialsMessage(std::string_view userName, std::string_view password);
 bool SettingsAreComplete(const ConnectionSettings& settings);
 
-void RunConnectStage(Platform& platform, ConnectionSettings& settings);
 int RunLaunchSequence(Platform& platform, ConnectionSettings& settings);
 
 using LaunchSequence = int (*)(Platform&, ConnectionSettings&);
