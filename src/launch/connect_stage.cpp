@@ -17,15 +17,11 @@ namespace {
 
 constexpr unsigned kFirstVersionWithCredentialTool = 6;
 
-std::string CredentialsMessageOf(const ConnectionSettings& settings) {
-  return CredentialsMessage(settings.userName, settings.password);
-}
-
 // Before Windows 6 the credential tool does not exist: the user is shown what to type.
 void DecideManualCredentials(Platform& platform, ConnectionSettings& settings) {
   if (platform.WindowsMajorVersion() >= kFirstVersionWithCredentialTool) return;
   settings.manualCredentials = true;
-  platform.ShowInformationBox(CredentialsMessageOf(settings), BoxCaption());
+  platform.ShowInformationBox(CredentialsMessage(settings.userName, settings.password), BoxCaption());
 }
 
 // A credential tool that cannot be started is skipped: the client then asks for the
