@@ -70,9 +70,9 @@ std::optional<Arguments> ParseArguments(int argc, char** argv) {
 
 // A name from the command line: UTF-8, possibly with a folder in front.
 std::optional<std::string> LaunchNameFromArgument(const std::string& argument) {
-  std::string name =
-      argument.substr(argument.find_last_of('/') == std::string::npos ? 0 : argument.find_last_of('/') + 1);
-  std::optional<std::string> bytes = rdplaunch::Utf8ToCp1251(name);
+  const std::size_t slash = argument.find_last_of('/');
+  std::optional<std::string> bytes =
+      rdplaunch::Utf8ToCp1251(slash == std::string::npos ? argument : argument.substr(slash + 1));
   if (!bytes) std::cerr << "rdplaunch-name: the name has characters without a code page 1251 byte\n";
   if (bytes) *bytes = rdplaunch::LastPathComponent(*bytes, rdplaunch::LeadBytes());
   return bytes;

@@ -2,23 +2,14 @@
 // taken byte for byte: the hosting service puts them there exactly as they must be used.
 #include "launch/launch_name.h"
 
+#include "platform/path_name.h"
 #include "platform/platform.h"
 
 namespace rdplaunch {
 
-// The text after the last '\' or ':'. Under a double-byte code page the second byte of
-// a character can have the value of '\'; such a byte is part of a letter, not a delimiter.
+// The text after the last '\' or ':'; '/' is no delimiter here.
 std::string LastPathComponent(std::string_view path, const LeadBytes& leadBytes) {
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < path.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(path[i]);
-    if (leadBytes[byte] && i + 1 < path.size()) {
-      ++i;
-    } else if (byte == '\\' || byte == ':') {
-      start = i + 1;
-    }
-  }
-  return std::string(path.substr(start));
+  return std::string(path.substr(FileNameStart(path, leadBytes, "\\:")));
 }
 
 namespace {

@@ -3,6 +3,8 @@
 
 #include <array>
 
+#include "platform/path_name.h"
+
 namespace rdplaunch {
 
 namespace {
@@ -52,21 +54,10 @@ std::string IoErrorMessage(std::int32_t code) {
   return "I/O error " + std::to_string(code);
 }
 
-// The part after the last backslash; a backslash byte that is the second byte of a
-// double-byte character is part of that character.
+// The part after the last backslash, at most 260 characters.
 void TakeModuleName(std::string_view modulePath, const LeadBytes& leadBytes, ModuleName& name) {
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < modulePath.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(modulePath[i]);
-    if (leadBytes[byte] && i + 1 < modulePath.size()) {
-      ++i;
-    } else if (byte == '\\') {
-      start = i + 1;
-    }
-  }
   name.length = 0;
-  const std::string_view rest = modulePath.substr(start, kModuleNameLimit);
-  Append(name.bytes, name.length, rest);
+  Append(name.bytes, name.length, modulePath.substr(FileNameStart(modulePath, leadBytes, "\\"), kModuleNameLimit));
 }
 
 // The launcher's own file name carries the user's password between its second and third
