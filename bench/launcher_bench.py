@@ -19,7 +19,7 @@ import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests/e2e"))
-from wine_harness import SESSION, WIN32_BUILD, parse_tool_log, to_windows_path  # noqa: E402
+from wine_harness import BUILD, SESSION, WIN32_BUILD, parse_tool_log, to_windows_path  # noqa: E402
 
 CLIENT_SECONDS = 4
 TICKS = os.sysconf("SC_CLK_TCK")
@@ -27,7 +27,7 @@ TICKS = os.sysconf("SC_CLK_TCK")
 
 def time_empty_program():
     start = time.time()
-    subprocess.run(["wine", str(WIN32_BUILD / "emptyprogram.exe")], env=SESSION.env(), check=True,
+    subprocess.run(SESSION.wine(BUILD / "emptyprogram.exe"), env=SESSION.env(), check=True,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     return time.time() - start
 
@@ -35,7 +35,7 @@ def time_empty_program():
 def time_shell_start():
     log = SESSION.new_run_folder() / "standin.log"
     start = time.time()
-    subprocess.run(["wine", str(WIN32_BUILD / "shell_start.exe")], env=SESSION.env({"STANDIN_LOG": to_windows_path(log)}),
+    subprocess.run(SESSION.wine(BUILD / "shell_start.exe"), env=SESSION.env({"STANDIN_LOG": to_windows_path(log)}),
                    check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     return parse_tool_log(log)[0].started_at - start
 

@@ -40,8 +40,9 @@ target_include_directories(unit_tests PRIVATE tests)
 target_link_libraries(unit_tests PRIVATE rdplaunch_hosting GTest::gtest GTest::gtest_main)
 gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60)
 
-# The end-to-end tests need the Windows build (preset win32) and Wine.
-set(RDPLAUNCH_WIN32_BUILD_DIR "" CACHE PATH "Folder of the Windows build, for the end-to-end tests")
+# The end-to-end tests need the Windows builds (presets win32 and win64) and Wine.
+set(RDPLAUNCH_WIN32_BUILD_DIR "" CACHE PATH "Folder of the 32-bit Windows build, for the end-to-end tests")
+set(RDPLAUNCH_WIN64_BUILD_DIR "" CACHE PATH "Folder of the 64-bit Windows build, run where 32-bit Wine cannot")
 if(RDPLAUNCH_WIN32_BUILD_DIR)
   find_package(Python3 REQUIRED COMPONENTS Interpreter)
   file(GLOB e2e_suites RELATIVE ${CMAKE_SOURCE_DIR}/tests/e2e ${CMAKE_SOURCE_DIR}/tests/e2e/test_*.py)
@@ -51,7 +52,7 @@ if(RDPLAUNCH_WIN32_BUILD_DIR)
       COMMAND ${Python3_EXECUTABLE} -m unittest -v ${name}
       WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/e2e)
     set_tests_properties(e2e.${name} PROPERTIES
-      ENVIRONMENT "RDPLAUNCH_WIN32_BUILD_DIR=${RDPLAUNCH_WIN32_BUILD_DIR};RDPLAUNCH_NATIVE_BUILD_DIR=${CMAKE_BINARY_DIR}"
+      ENVIRONMENT "RDPLAUNCH_WIN32_BUILD_DIR=${RDPLAUNCH_WIN32_BUILD_DIR};RDPLAUNCH_WIN64_BUILD_DIR=${RDPLAUNCH_WIN64_BUILD_DIR};RDPLAUNCH_NATIVE_BUILD_DIR=${CMAKE_BINARY_DIR}"
       TIMEOUT 900 RESOURCE_LOCK wine)
   endforeach()
 endif()

@@ -1,12 +1,28 @@
 #!/usr/bin/env bash
 # Installs what building and testing rdplaunch needs on Debian 12, if it is missing:
-# the native compiler and GoogleTest, MinGW-w64 for the 32-bit Windows build, Wine
-# (32-bit, so the i386 architecture), an X server and xdotool for message boxes, the
-# ru_RU.UTF-8 locale (code page 1251 under Wine), and clang's libFuzzer.
+# the native compiler and GoogleTest, MinGW-w64 for the 32-bit and 64-bit Windows
+# builds, Wine (64-bit, and 32-bit through the i386 architecture where it can be added:
+# harmless on a host that cannot run it), an X server and xdotool for message boxes,
+# the locales that give Wine's programs code pages 1251, 1252 and 932, and clang's
+# libFuzzer.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ googletest libgtest-dev python3 g++-mingw-w64-i686 binutils-mingw-w64-i686
-          wine wine32:i386 xvfb xdotool x11-utils locales clang libclang-rt-14-dev clang-format)
+          g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 xvfb xdotool x11-utils locales clang
+          libclang-rt-14-dev clang-format)
+
+need_root() {
+  if [[ $(id -u) -ne 0 ]]; then
+    echo "install-deps: $1 needs root" >&2
+    exit 1
+  fi
+}
+
+# 32-bit Wine comes from the i386 architecture; a host where it cannot be added still
+# gets everything else, and the tests then run the 64-bit build.
+if dpkg --print-foreign-architectures | grep -qx i386 || { [[ $(id -u) -eq 0 ]] && dpkg --add-architecture i386; }; then
+  packages+=(wine32:i386)
+fi
 
 missing=()
 for package in "${packages[@]}"; do
@@ -15,13 +31,7 @@ done
 
 if ((${#missing[@]})); then
   echo "install-deps: installing ${missing[*]}"
-  if [[ $(id -u) -ne 0 ]]; then
-    echo "install-deps: these Debian packages are missing and installing them needs root: ${missing[*]}" >&2
-    exit 1
-  fi
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    dpkg --add-architecture i386
-  fi
+  need_root "installing ${missing[*]}"
   if ! apt-get update -qq; then
     echo "install-deps: 'apt-get update' failed: is Debian's package archive reachable?" >&2
     exit 1
@@ -32,13 +42,17 @@ if ((${#missing[@]})); then
   fi
 fi
 
-# Wine shows Cyrillic file names and texts in code page 1251 only under a Russian locale.
-if ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; then
-  if [[ $(id -u) -ne 0 ]]; then
-    echo "install-deps: the locale ru_RU.UTF-8 is missing and generating it needs root" >&2
-    exit 1
-  fi
-  sed -i 's/^# *\(ru_RU.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-  grep -q '^ru_RU.UTF-8 UTF-8' /etc/locale.gen || echo 'ru_RU.UTF-8 UTF-8' >>/etc/locale.gen
+# Under Wine, ru_RU gives programs ANSI code page 1251 (the launcher's own), en_US 1252
+# and ja_JP 932 (the code pages of other Windows languages).
+wanted_locales=()
+for locale in ru_RU en_US ja_JP; do
+  locale -a 2>/dev/null | grep -qi "^$locale\.utf-\?8$" || wanted_locales+=("$locale")
+done
+if ((${#wanted_locales[@]})); then
+  need_root "generating the locales ${wanted_locales[*]}"
+  for locale in "${wanted_locales[@]}"; do
+    sed -i "s/^# *\($locale.UTF-8 UTF-8\)/\1/" /etc/locale.gen
+    grep -q "^$locale.UTF-8 UTF-8" /etc/locale.gen || echo "$locale.UTF-8 UTF-8" >>/etc/locale.gen
+  done
   locale-gen >/dev/null
 fi

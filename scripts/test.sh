@@ -17,5 +17,5 @@ ctest --preset sanitize -j2
 echo "== fuzzing"
 scripts/fuzz.sh 30
 
-echo "== unit and end-to-end tests"
+echo "== unit and end-to-end tests, $(python3 tests/e2e/wine_target.py)"
 ctest --preset native

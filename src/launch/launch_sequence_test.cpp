@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
+
 #include "fakes/fake_platform.h"
 #include "launch/cp1251.h"
 #include "launch/hosts.h"
@@ -119,6 +121,31 @@ TEST_F(LaunchTest, BeforeWindows6TheCredentialsAreShownInsteadOfStored) {
     EXPECT_EQ(platform.starts[0].program, kMstsc);
     EXPECT_EQ(platform.calls.front(), "InfoBox");
   }
+}
+
+TEST_F(LaunchTest, Windows6IsTheFirstVersionThatStoresTheCredentials) {
+  platform.majorVersion = 6;
+  EXPECT_EQ(Run("PELTA_8$alice$s3cret$.exe"), kExitSuccess);
+  EXPECT_TRUE(platform.infoBoxes.empty());
+  ASSERT_EQ(platform.starts.size(), 3u);
+  EXPECT_EQ(platform.starts[0].program, kCmdkey);
+  EXPECT_EQ(platform.starts[1].program, kCmdkey);
+}
+
+TEST_F(LaunchTest, MemoryExhaustionInTheSequenceEndsInTheOutOfMemoryBox) {
+  platform.ownPath = "C:\\Users\\alice\\Downloads\\PELTA_8$alice$s3cret$.exe";
+  const LaunchSequence exhausting = [](Platform&, ConnectionSettings&) -> int { throw std::bad_alloc(); };
+  try {
+    RunProcess(platform, exhausting);
+    ADD_FAILURE() << "the run did not end";
+  } catch (const ProcessExit& exit) {
+    EXPECT_EQ(exit.exitCode, kExitFailureBox);
+  }
+  ASSERT_EQ(platform.failureBoxes.size(), 1u);
+  EXPECT_EQ(platform.failureBoxes[0].caption, "Application Error");
+  const std::string& text = platform.failureBoxes[0].text;
+  EXPECT_EQ(text.substr(0, 55), "Exception EOutOfMemory in module PELTA_8$alice$***$.exe");
+  EXPECT_TRUE(text.ends_with(".\r\nOut of memory.\r\n")) << text;
 }
 
 TEST_F(LaunchTest, ACredentialToolThatCannotStartIsSkipped) {

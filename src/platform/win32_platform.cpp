@@ -38,7 +38,8 @@ constexpr UINT kInformationStyle = MB_OK | MB_ICONINFORMATION;
 constexpr WORD kRussianLanguage = 0x04E3;
 constexpr DWORD kLoadLibrarySearchSystem32 = 0x00000800;
 
-static_assert(sizeof(SHELLEXECUTEINFOA) == 60 || sizeof(void*) != 4, "the 32-bit shell request has 60 bytes");
+// The shell checks the request's size: 60 bytes in a 32-bit program, 112 in a 64-bit one.
+static_assert(sizeof(SHELLEXECUTEINFOA) == (sizeof(void*) == 4 ? 60 : 112), "the shell request's size");
 
 // Only the system directory may supply DLLs that are loaded later (shell extensions,
 // delay-loaded parts of the system): the launcher runs from a download folder. Both

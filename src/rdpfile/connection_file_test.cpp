@@ -4,6 +4,7 @@
 
 #include "fakes/fake_platform.h"
 #include "launch/cp1251.h"
+#include "launch/hosts.h"
 #include "launch/profiles.h"
 #include "platform/failure_reporting.h"
 
@@ -75,6 +76,91 @@ TEST(ConnectionFileContent, EveryProfileAndTheCompanionFollowTheSizeRule) {
 TEST(ConnectionFileContent, CyrillicAliasIsWrittenUnquoted) {
   const std::string content = ConnectionFileContent(SettingsOf(ProfileTable()[3]));
   EXPECT_NE(content.find("\r\nalternate shell:s:||" + std::string("ПЕЛТА НРД2016"_cp1251) + "\r\n"), std::string::npos);
+}
+
+// The whole file, written out independently of the code: a swapped pair of lines or a
+// changed value of the same length shows here.
+std::string ExpectedFile(std::string_view port, std::string_view host, std::string_view alias) {
+  constexpr std::string_view kTemplate = R"(redirectclipboard:i:1
+redirectposdevices:i:0
+redirectprinters:i:1
+redirectcomports:i:0
+redirectsmartcards:i:0
+devicestoredirect:s:*
+drivestoredirect:s:*
+redirectdrives:i:1
+session bpp:i:24
+prompt for credentials on client:i:1
+span monitors:i:1
+use multimon:i:1
+remoteapplicationmode:i:1
+server port:i:<port>
+allow font smoothing:i:1
+promptcredentialonce:i:1
+authentication level:i:0
+gatewayusagemethod:i:2
+gatewayprofileusagemethod:i:0
+gatewaycredentialssource:i:0
+full address:s:<host>
+alternate shell:s:||<alias>
+remoteapplicationprogram:s:||<alias>
+gatewayhostname:s:
+remoteapplicationname:s:<alias>
+remoteapplicationcmdline:s:
+screen mode id:i:2
+winposstr:s:0,3,0,0,800,600
+compression:i:1
+keyboardhook:i:2
+audiocapturemode:i:0
+videoplaybackmode:i:1
+connection type:i:7
+networkautodetect:i:1
+bandwidthautodetect:i:1
+displayconnectionbar:i:1
+enableworkspacereconnect:i:0
+disable wallpaper:i:0
+allow desktop composition:i:0
+disable full window drag:i:1
+disable menu anims:i:1
+disable themes:i:0
+disable cursor setting:i:0
+bitmapcachepersistenable:i:1
+audiomode:i:0
+autoreconnection enabled:i:1
+prompt for credentials:i:0
+negotiate security layer:i:1
+remoteapplicationicon:s:
+shell working directory:s:
+gatewaybrokeringtype:i:0
+use redirection server name:i:0
+rdgiskdcproxy:i:0
+kdcproxyname:s:
+desktopwidth:i:800
+desktopheight:i:600
+)";
+  std::string file;
+  for (std::size_t i = 0; i < kTemplate.size(); ++i) {
+    if (kTemplate.substr(i, 6) == "<port>") {
+      file += port, i += 5;
+    } else if (kTemplate.substr(i, 6) == "<host>") {
+      file += host, i += 5;
+    } else if (kTemplate.substr(i, 7) == "<alias>") {
+      file += alias, i += 6;
+    } else {
+      file += kTemplate[i] == '\n' ? std::string("\r\n") : std::string(1, kTemplate[i]);
+    }
+  }
+  return file;
+}
+
+TEST(ConnectionFileContent, IsExactlyTheFileWrittenOutLineByLine) {
+  // ПЕЛТА НРД2016 in code page 1251.
+  const std::string cyrillicAlias =
+      "\xCF\xC5\xCB\xD2\xC0 \xCD\xD0\xC4"
+      "2016";
+  EXPECT_EQ(ConnectionFileContent(SettingsOf(ProfileTable()[0])), ExpectedFile("3395", kHostA, "PELTA8"));
+  EXPECT_EQ(ConnectionFileContent(SettingsOf(ProfileTable()[3])), ExpectedFile("3395", kHostB, cyrillicAlias));
+  EXPECT_EQ(ConnectionFileContent(CompanionSettings()), ExpectedFile("3397", "rds-e.example.com", "PlnDsk"));
 }
 
 TEST(ConnectionFilePath, JoinsDesktopDisplayNameAndExtension) {

@@ -1,6 +1,5 @@
 """The connection file on the desktop, and what happens when it cannot be written."""
 
-import os
 import unittest
 
 from expectations import PROFILES, profile_file
@@ -67,8 +66,7 @@ class WriteFailures(unittest.TestCase):
 
     def test_a_full_disk_leaves_no_file_behind(self):
         name, _ = profile_file(ROW_1)
-        result = SESSION.run("PELTA_8$alice$s3cret$.exe",
-                             prepare=lambda desktop: os.symlink("/dev/full", desktop / unix_name(name)))
+        result = SESSION.run("PELTA_8$alice$s3cret$.exe", full_disk_file=unix_name(name))
         self.assert_failed(result, b"I/O error 112.", {})
 
 

@@ -12,9 +12,13 @@ SIZE_LIMIT = 160 * 1024
 
 
 class Executable(unittest.TestCase):
+    """Static checks of the shipped 32-bit executable, whichever build runs under Wine."""
+
     def test_it_imports_only_dlls_windows_loads_from_the_system_directory(self):
         dump = subprocess.run(["i686-w64-mingw32-objdump", "-p", str(WIN32_BUILD / "rdplaunch.exe")],
                               capture_output=True, text=True, check=True).stdout
+        self.assertIn("file format pei-i386", dump)
+        self.assertRegex(dump, r"Subsystem\s+00000002", "a GUI program: no console window appears")
         imported = {line.split("DLL Name:")[1].strip() for line in dump.splitlines() if "DLL Name:" in line}
         self.assertTrue(imported)
         self.assertLessEqual({name.upper() for name in imported}, {name.upper() for name in SYSTEM_DLLS}, imported)

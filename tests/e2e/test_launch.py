@@ -36,6 +36,19 @@ class EveryEdition(unittest.TestCase):
                 self.assertEqual(result.desktop, expected)
 
 
+class Waiting(unittest.TestCase):
+    def test_the_launcher_waits_for_the_client_before_it_writes_the_companion_file(self):
+        # Recorded by the client stand-in itself just before it ends, 3 s after its start.
+        result = SESSION.run("PELTA_8_CP_Online$alice$s3cret$.exe", env={"STANDIN_SLEEP_MS": "3000"})
+        self.assertEqual(result.exit_code, 0)
+        client = result.tools[-1]
+        self.assertEqual(client.name, "mstsc.exe")
+        self.assertTrue(client.starter_running_at_end, "the launcher was still running while the client ran")
+        self.assertEqual(list(client.rdp_files_at_end), [profile_file(PROFILES[2])[0]],
+                         "no companion file while the client runs")
+        self.assertIn(companion_file("A")[0], result.desktop)
+
+
 class Names(unittest.TestCase):
     def test_a_name_that_does_not_carry_everything_shows_the_rename_message(self):
         for name in ["rdplaunch.exe", "pelta_8$alice$s3cret$.exe", "PELTA_8 $alice$s3cret$.exe",

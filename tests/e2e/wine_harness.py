@@ -1,10 +1,12 @@
 """Runs the Windows build of the launcher under Wine, as a user would start it.
 
-One private Wine prefix (32-bit, code page 1251) under the native build folder, with
-stand-in cmdkey.exe and mstsc.exe in its system directory that record how they were
-started. A private X server shows the message boxes; each box is read (caption from the
-window, text from Wine's message box trace) and dismissed with the Return key. Every run
-has a time limit, and only processes this harness started are stopped.
+One private Wine prefix under the native build folder, with stand-in cmdkey.exe and
+mstsc.exe in its system directory that record how they were started. The shipped
+launcher is a 32-bit program; on a host that cannot run 32-bit programs the same sources,
+built as a 64-bit program, run on a 64-bit prefix instead (see wine_target.py). A private
+X server shows the message boxes; each box is read (caption from its window, text from
+Wine's message box trace at the moment the window appears) and dismissed with the Return
+key. Every run has a time limit, and only processes this harness started are stopped.
 """
 
 import atexit
@@ -12,19 +14,25 @@ import os
 import re
 import shutil
 import subprocess
+import sys
 import threading
 import time
 from dataclasses import dataclass, field
 from pathlib import Path
 
-WIN32_BUILD = Path(os.environ.get("RDPLAUNCH_WIN32_BUILD_DIR", Path(__file__).resolve().parents[2] / "build/win32"))
+from wine_target import TARGET, WIN32_BUILD
+
 NATIVE_BUILD = Path(os.environ.get("RDPLAUNCH_NATIVE_BUILD_DIR", Path(__file__).resolve().parents[2] / "build/native"))
+BUILD = TARGET.build
 WORK = NATIVE_BUILD / "e2e"
-PREFIX = WORK / "prefix"
+PREFIX = WORK / f"prefix-{TARGET.arch}"
 RUNS = WORK / "runs"
 
 # The hosts the launcher was built with (the CMake defaults unless a test build says otherwise).
 HOSTS = {letter: os.environ.get(f"RDPLAUNCH_HOST_{letter}", f"rds-{letter.lower()}.example.com") for letter in "ABCDE"}
+
+FULL_DISK_SIZE = "64k"
+FILLER_NAME = "filler.bin"
 
 
 @dataclass
@@ -39,6 +47,8 @@ class ToolRun:
     command_line: bytes
     arguments: list
     rdp_files_at_start: dict = field(default_factory=dict)  # name bytes -> size
+    rdp_files_at_end: dict = field(default_factory=dict)  # the same, just before the tool ended
+    starter_running_at_end: bool = False  # the launcher was still running just before the tool ended
     started_at: float = 0.0  # Unix time in seconds
     ended: bool = False
 
@@ -46,13 +56,41 @@ class ToolRun:
 @dataclass
 class Result:
     exit_code: int
-    boxes: list
-    tools: list
-    desktop: dict  # file name bytes -> content bytes
-    trace: str
+    boxes: list  # Box, in the order they appeared
+    tools: list  # ToolRun, in the order they started
+    desktop: dict  # file name bytes -> content bytes, as left after the run
+    trace: str  # Wine's debug output
 
     def tool_names(self):
         return [tool.name for tool in self.tools]
+
+
+@dataclass
+class Launch:
+    """What one run starts, and the world it starts in."""
+    launch_name: object  # str, or code page 1251 bytes
+    exe: object = "rdplaunch.exe"  # a program of the Windows build, or the absolute path of a copy
+    desktop: bool = True  # an empty folder, or none at all
+    full_disk_file: str = None  # a full desktop file system (where none can be mounted: this file is /dev/full)
+    prepare: object = None  # prepare(desktop_path), to put things on the desktop first
+    env: dict = None
+    timeout: float = 90
+    app_folder_name: str = "app"
+    windows_version: str = None  # e.g. "winxp", for this executable name only
+    missing_tools: tuple = ()  # stand-ins taken out of the system directory for this run
+    app_files: tuple = ()  # files of the Windows build copied beside the executable
+    monitor: object = None  # monitor(run_folder), in a thread of its own while the launcher runs
+
+
+@dataclass
+class RunFolder:
+    folder: Path
+    app: Path
+    exe_path: Path
+    desktop: Path
+    log: Path
+    trace: Path
+    full_disk: bool = False
 
 
 def to_windows_path(path):
@@ -81,47 +119,60 @@ def decode_wine_string(literal):
     return "".join(out)
 
 
+def traced_box_texts(trace_path):
+    if not trace_path.exists():
+        return []
+    trace_text = trace_path.read_bytes().decode("utf-8", "replace")
+    return [decode_wine_string(m) for m in re.findall(r'trace:msgbox:MSGBOX_OnInit L"(.*)"\s*$', trace_text,
+                                                      re.MULTILINE)]
+
+
 class WineSession:
     """The prefix and X server shared by all runs of one test process."""
 
     def __init__(self):
         self.xvfb = None
         self.display = None
+        self.prefix_started = False
         self.counter = 0
         self.wait_for_server = True  # after each run, until every process of the prefix has ended
+        self.locale = "ru_RU.UTF-8"  # gives the prefix's programs ANSI code page 1251
+
+    # -- the session: X server and prefix ----------------------------------------------------
 
     def env(self, extra=None):
         env = dict(os.environ)
         env.update({
             "WINEPREFIX": str(PREFIX),
-            "WINEARCH": "win32",
+            "WINEARCH": TARGET.arch,
             "WINEDLLOVERRIDES": "winemenubuilder.exe=d;mscoree=d;mshtml=d",
             "WINEDEBUG": "-all,trace+msgbox",
-            "LC_ALL": "ru_RU.UTF-8",
+            "LC_ALL": self.locale,
             "HOME": str(WORK / "home"),
             "DISPLAY": self.display or "",
         })
         env.update(extra or {})
         return env
 
+    def wine(self, *arguments):
+        return [TARGET.loader, *map(str, arguments)]
+
     def start(self):
         if self.display:
             return
-        self.start_x_server()
-        if not (PREFIX / "system.reg").exists():
-            (WORK / "home").mkdir(parents=True, exist_ok=True)
-            subprocess.run(["wineboot", "-i"], env=self.env(), check=True, timeout=300,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            subprocess.run(["wineserver", "-w"], env=self.env(), timeout=120)
         atexit.register(self.stop)
-
-    def install_tools(self, exclude=()):
-        system32 = PREFIX / "drive_c/windows/system32"
-        for tool in ("cmdkey.exe", "mstsc.exe"):
-            if tool in exclude:
-                (system32 / tool).unlink(missing_ok=True)
-            else:
-                shutil.copyfile(WIN32_BUILD / "standin.exe", system32 / tool)
+        print(f"e2e: {TARGET.description}", file=sys.stderr, flush=True)
+        try:
+            self.start_x_server()
+            self.prefix_started = True
+            if not (PREFIX / "system.reg").exists():
+                (WORK / "home").mkdir(parents=True, exist_ok=True)
+                subprocess.run(self.wine("wineboot", "-i"), env=self.env(), check=True, timeout=300,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                subprocess.run(["wineserver", "-w"], env=self.env(), timeout=120)
+        except BaseException:
+            self.stop()
+            raise
 
     def start_x_server(self):
         for number in range(90, 140):
@@ -136,16 +187,34 @@ class WineSession:
                 if self.xvfb.poll() is not None:
                     break
                 time.sleep(0.1)
-            self.xvfb.kill()
+            self.stop_x_server()
         raise RuntimeError("no X display could be started (is Xvfb installed?)")
 
-    def stop(self):
-        if self.display:
-            subprocess.run(["wineserver", "-k"], env=self.env(), timeout=60)
+    def stop_x_server(self):
         if self.xvfb and self.xvfb.poll() is None:
             self.xvfb.terminate()
-            self.xvfb.wait(timeout=10)
+            try:
+                self.xvfb.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.xvfb.kill()
+                self.xvfb.wait(timeout=10)
+        self.xvfb = None
+
+    def stop(self):
+        """Stops what this session started: its prefix's processes, then its X server."""
+        if self.prefix_started:
+            subprocess.run(["wineserver", "-k"], env=self.env(), timeout=60)
+            self.prefix_started = False
+        self.stop_x_server()
         self.display = None
+
+    def install_tools(self, exclude=()):
+        system32 = PREFIX / "drive_c/windows/system32"
+        for tool in ("cmdkey.exe", "mstsc.exe"):
+            if tool in exclude:
+                (system32 / tool).unlink(missing_ok=True)
+            else:
+                shutil.copyfile(BUILD / "standin.exe", system32 / tool)
 
     def user_folder(self):
         users = PREFIX / "drive_c/users"
@@ -156,17 +225,16 @@ class WineSession:
         (None: the prefix's own version again)."""
         key = f"HKCU\\Software\\Wine\\AppDefaults\\{exe_name}"
         if version is None:
-            command = ["wine", "reg", "delete", key, "/f"]
+            command = self.wine("reg", "delete", key, "/f")
         else:
-            command = ["wine", "reg", "add", key, "/v", "Version", "/d", version, "/f"]
+            command = self.wine("reg", "add", key, "/v", "Version", "/d", version, "/f")
         subprocess.run(command, env=self.env(), timeout=120, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         subprocess.run(["wineserver", "-w"], env=self.env(), timeout=60)
 
     def hold_file(self, path, milliseconds=15000):
         """Starts a Windows program that holds the file open without write sharing."""
-        holder = subprocess.Popen(["wine", str(WIN32_BUILD / "hold_file.exe"), to_windows_path(path),
-                                   str(milliseconds)], env=self.env(), stdout=subprocess.PIPE,
-                                  stderr=subprocess.DEVNULL)
+        holder = subprocess.Popen(self.wine(BUILD / "hold_file.exe", to_windows_path(path), milliseconds),
+                                  env=self.env(), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         held = holder.stdout.readline().strip() == b"held"
         holder.stdout.close()
         if not held:
@@ -181,88 +249,148 @@ class WineSession:
         folder.mkdir(parents=True)
         return folder
 
-    def run(self, launch_name, exe="rdplaunch.exe", desktop=True, prepare=None, env=None, timeout=90,
-            app_folder_name="app", windows_version=None, missing_tools=(), app_files=(), monitor=None):
+    # -- one run ------------------------------------------------------------------------------
+
+    def run(self, launch_name, **options):
         """Copies the executable under launch_name and runs it; returns what it did.
-
-        exe: a program of the Windows build, or the absolute path of a copy made elsewhere.
-
-        desktop: True for an empty desktop folder, False for a missing one.
-        prepare(desktop_path): called before the run, to put things on the desktop.
-        missing_tools: stand-ins taken out of the system directory for this run.
-        app_files: files of the Windows build copied beside the executable.
-        monitor(run_folder): called in a thread of its own while the launcher runs.
-        """
+        The options are the fields of Launch."""
+        launch = Launch(launch_name, **options)
         self.start()
-        self.install_tools(exclude=missing_tools)
+        self.install_tools(exclude=launch.missing_tools)
+        run = self.prepare_run(launch)
+        try:
+            self.prepare_desktop(run, launch)
+            if launch.windows_version:
+                self.set_windows_version(run.exe_path.name, launch.windows_version)
+            try:
+                exit_code, boxes = self.start_and_watch(run, launch)
+            finally:
+                if launch.windows_version:
+                    self.set_windows_version(run.exe_path.name, None)
+            return self.collect(run, exit_code, boxes)
+        finally:
+            if run.full_disk:
+                subprocess.run(["umount", str(run.desktop)], check=False)
+
+    def prepare_run(self, launch):
+        """A fresh run folder with the executable copied in under the launch name."""
         folder = self.new_run_folder()
-        app = folder / app_folder_name
+        app = folder / launch.app_folder_name
         app.mkdir(parents=True)
-        for extra in app_files:
-            shutil.copyfile(WIN32_BUILD / extra, app / extra)
+        for extra in launch.app_files:
+            shutil.copyfile(BUILD / extra, app / extra)
         # Wine keeps file names in UTF-8 on the Unix side and shows them in code page 1251.
-        name = launch_name.decode("cp1251") if isinstance(launch_name, bytes) else launch_name
+        name = launch.launch_name
+        name = name.decode("cp1251") if isinstance(name, bytes) else name
         exe_path = app / name
-        shutil.copyfile(exe if Path(exe).is_absolute() else WIN32_BUILD / exe, exe_path)
-        desktop_path = folder / "Desktop"
-        if desktop:
-            desktop_path.mkdir()
+        exe = Path(launch.exe)
+        shutil.copyfile(exe if exe.is_absolute() else BUILD / exe, exe_path)
+        return RunFolder(folder, app, exe_path, folder / "Desktop", folder / "standin.log", folder / "trace.txt")
+
+    def prepare_desktop(self, run, launch):
+        """Points the prefix's desktop at this run's folder: empty, missing or full."""
+        if launch.desktop:
+            run.desktop.mkdir()
+        if launch.full_disk_file:
+            run.full_disk = mount_small_file_system(run.desktop)
+            if run.full_disk:
+                fill(run.desktop / FILLER_NAME)
+            else:
+                os.symlink("/dev/full", run.desktop / launch.full_disk_file)
         link = self.user_folder() / "Desktop"
         if link.is_symlink() or link.exists():
             link.unlink() if link.is_symlink() else shutil.rmtree(link)
-        link.symlink_to(desktop_path)
-        if prepare:
-            prepare(desktop_path)
-        if windows_version:
-            self.set_windows_version(name, windows_version)
-        log = folder / "standin.log"
-        run_env = self.env({"STANDIN_LOG": to_windows_path(log), **(env or {})})
-        trace_path = folder / "trace.txt"
-        with open(trace_path, "wb") as trace:
-            process = subprocess.Popen(["wine", str(exe_path)], env=run_env, cwd=app,
-                                       stdout=subprocess.DEVNULL, stderr=trace)
-            watcher = threading.Thread(target=monitor, args=(folder,)) if monitor else None
+        link.symlink_to(run.desktop)
+        if launch.prepare:
+            launch.prepare(run.desktop)
+
+    def start_and_watch(self, run, launch):
+        """Starts the launcher, reads and dismisses its boxes until it ends; returns its
+        exit code and its boxes."""
+        run_env = self.env({"STANDIN_LOG": to_windows_path(run.log), **(launch.env or {})})
+        watcher = threading.Thread(target=launch.monitor, args=(run.folder,)) if launch.monitor else None
+        with open(run.trace, "wb") as trace:
+            process = subprocess.Popen(self.wine(run.exe_path), env=run_env, cwd=run.app, stdout=subprocess.DEVNULL,
+                                       stderr=trace)
             if watcher:
                 watcher.start()
             try:
-                captions = self.dismiss_boxes_until_exit(process, timeout)
+                boxes = self.dismiss_boxes_until_exit(process, run.trace, launch.timeout)
             finally:
                 if watcher:
                     watcher.join()
-                if windows_version:
-                    self.set_windows_version(name, None)
-        trace_text = trace_path.read_bytes().decode("utf-8", "replace")
-        texts = [decode_wine_string(m) for m in re.findall(r'trace:msgbox:MSGBOX_OnInit L"(.*)"\s*$', trace_text,
-                                                             re.MULTILINE)]
-        boxes = [Box(caption, text.encode("cp1251", "replace")) for caption, text in zip(captions, texts)]
-        if len(captions) != len(texts):
-            raise AssertionError(f"boxes seen {captions} but texts traced {texts}")
-        return Result(process.returncode, boxes, parse_tool_log(log), read_folder(desktop_path), trace_text)
+        return process.returncode, boxes
 
-    def dismiss_boxes_until_exit(self, process, timeout):
-        captions, seen = [], set()
+    def dismiss_boxes_until_exit(self, process, trace_path, timeout):
+        """Each new box window is paired with the text Wine traced when it was set up: a
+        box is modal, so the launcher shows one at a time and the newest untaken text is
+        that window's. Only then is the box dismissed."""
+        boxes, seen = [], set()
         deadline = time.monotonic() + timeout
         while process.poll() is None:
             if time.monotonic() > deadline:
                 process.kill()
                 subprocess.run(["wineserver", "-k"], env=self.env(), timeout=60)
                 raise TimeoutError(f"the launcher did not end within {timeout} s")
-            windows = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", ""], env=self.env(),
-                                     capture_output=True, text=True).stdout.split()
-            for window in windows:
+            for window in self.visible_windows():
                 if window not in seen:
-                    caption = subprocess.run(["xdotool", "getwindowname", window], env=self.env(),
-                                             capture_output=True, text=True).stdout.rstrip("\n")
+                    caption = self.window_name(window)
                     if not caption:
                         continue  # Wine's own helper windows have no name; every box has a caption
                     seen.add(window)
-                    captions.append(caption)
+                    boxes.append(Box(caption, self.text_of_box(trace_path, len(boxes))))
                 subprocess.run(["xdotool", "key", "--window", window, "Return"], env=self.env(),
                                capture_output=True)
             time.sleep(0.2)
         if self.wait_for_server:
             subprocess.run(["wineserver", "-w"], env=self.env(), timeout=60)
-        return captions
+        if len(traced_box_texts(trace_path)) != len(boxes):
+            raise AssertionError(f"boxes seen {boxes} but texts traced {traced_box_texts(trace_path)}")
+        return boxes
+
+    def visible_windows(self):
+        return subprocess.run(["xdotool", "search", "--onlyvisible", "--name", ""], env=self.env(),
+                              capture_output=True, text=True).stdout.split()
+
+    def window_name(self, window):
+        return subprocess.run(["xdotool", "getwindowname", window], env=self.env(), capture_output=True,
+                              text=True).stdout.rstrip("\n")
+
+    @staticmethod
+    def text_of_box(trace_path, index):
+        for _ in range(50):
+            texts = traced_box_texts(trace_path)
+            if len(texts) > index:
+                return texts[index].encode("cp1251", "replace")
+            time.sleep(0.1)
+        raise AssertionError(f"box {index + 1} appeared but its text was not traced")
+
+    def collect(self, run, exit_code, boxes):
+        desktop = read_folder(run.desktop)
+        if run.full_disk:
+            desktop.pop(FILLER_NAME.encode(), None)
+        trace_text = run.trace.read_bytes().decode("utf-8", "replace")
+        return Result(exit_code, boxes, parse_tool_log(run.log), desktop, trace_text)
+
+
+def mount_small_file_system(folder):
+    """Mounts a small tmpfs over folder, to be filled so that writes there fail the way
+    they do on a full disk; returns whether it could (it is unmounted after the run).
+    Where mounting is not allowed the caller falls back to a link to /dev/full, which
+    fails writes the same way but which 64-bit Wine cannot delete."""
+    return subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={FULL_DISK_SIZE}", "tmpfs", str(folder)],
+                          capture_output=True).returncode == 0
+
+
+def fill(path):
+    filler = os.open(path, os.O_WRONLY | os.O_CREAT)
+    try:
+        while os.write(filler, b"\0" * 512) > 0:
+            pass
+    except OSError:
+        pass  # full
+    finally:
+        os.close(filler)
 
 
 def read_folder(folder):
@@ -285,9 +413,12 @@ def parse_tool_log(log):
             tools[-1].command_line = bytes.fromhex(rest)
         elif kind == "ARG":
             tools[-1].arguments.append(bytes.fromhex(rest))
-        elif kind == "FILE":
+        elif kind in ("FILE", "ENDFILE"):
             name, size = rest.split(" ")
-            tools[-1].rdp_files_at_start[bytes.fromhex(name)] = int(size)
+            files = tools[-1].rdp_files_at_start if kind == "FILE" else tools[-1].rdp_files_at_end
+            files[bytes.fromhex(name)] = int(size)
+        elif kind == "PARENT":
+            tools[-1].starter_running_at_end = rest == "1"
         elif kind == "END":
             tools[-1].ended = True
     return tools

@@ -1,14 +1,18 @@
 /* Stand-in for a system tool (cmdkey.exe, mstsc.exe) in the end-to-end tests. It
  * appends to the file named by STANDIN_LOG what it was started with: its own name, the
  * raw command line and each argument as Windows splits it (as hexadecimal ANSI bytes),
- * the .rdp files beside the file it was handed, and when it started (Unix time in ms). STANDIN_SLEEP_MS keeps it
- * running for a while, STANDIN_EXIT_CODE sets its exit code. */
+ * the .rdp files beside the file it was handed, and when it started (Unix time in ms).
+ * STANDIN_SLEEP_MS keeps it running for a while, STANDIN_EXIT_CODE sets its exit code.
+ * Just before it ends it records again the .rdp files and whether the program that
+ * started it is still running: both are facts about the moment the tool is still alive,
+ * so a test can tell whether its starter waited, without racing it. */
 #include <windows.h>
 
 #include <shellapi.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <tlhelp32.h>
 
 static void WriteHex(FILE* log, const char* bytes) {
   for (; *bytes; ++bytes) fprintf(log, "%02x", (unsigned char)*bytes);
@@ -21,7 +25,7 @@ static const char* BaseName(const char* path) {
   return name;
 }
 
-static void ListConnectionFiles(FILE* log, const char* fileArgument) {
+static void ListConnectionFiles(FILE* log, const char* tag, const char* fileArgument) {
   char pattern[MAX_PATH * 2];
   const char* name = BaseName(fileArgument);
   size_t folderLength = (size_t)(name - fileArgument);
@@ -32,11 +36,28 @@ static void ListConnectionFiles(FILE* log, const char* fileArgument) {
   HANDLE search = FindFirstFileA(pattern, &found);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
-    fprintf(log, "FILE ");
+    fprintf(log, "%s ", tag);
     WriteHex(log, found.cFileName);
     fprintf(log, " %lu\n", (unsigned long)found.nFileSizeLow);
   } while (FindNextFileA(search, &found));
   FindClose(search);
+}
+
+/* 1 when the process that started this one is still running, 0 when it has ended. */
+static int ParentIsRunning(void) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return 0;
+  PROCESSENTRY32 entry = {.dwSize = sizeof entry};
+  DWORD parent = 0;
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    if (entry.th32ProcessID == GetCurrentProcessId()) parent = entry.th32ParentProcessID;
+  }
+  CloseHandle(snapshot);
+  HANDLE process = parent != 0 ? OpenProcess(SYNCHRONIZE, FALSE, parent) : NULL;
+  if (process == NULL) return 0;
+  int running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+  CloseHandle(process);
+  return running;
 }
 
 int main(void) {
@@ -63,7 +84,7 @@ int main(void) {
     WriteHex(log, lastArgument);
     fprintf(log, "\n");
   }
-  if (count > 1) ListConnectionFiles(log, lastArgument);
+  if (count > 1) ListConnectionFiles(log, "FILE", lastArgument);
   fclose(log);
 
   char value[32];
@@ -73,6 +94,8 @@ int main(void) {
 
   log = fopen(logPath, "ab");
   if (log != NULL) {
+    if (count > 1) ListConnectionFiles(log, "ENDFILE", lastArgument);
+    fprintf(log, "PARENT %d\n", ParentIsRunning());
     fprintf(log, "END %s\n", BaseName(ownPath));
     fclose(log);
   }
