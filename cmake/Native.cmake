@@ -26,15 +26,15 @@ include(GoogleTest)
 
 add_executable(unit_tests
   tests/fakes/fake_platform.cpp
-  src/launch/cp1251_test.cpp
-  src/launch/launch_name_test.cpp
-  src/launch/profiles_test.cpp
-  src/launch/launch_sequence_test.cpp
-  src/platform/failure_text_test.cpp
-  src/platform/failure_reporting_test.cpp
-  src/rdpfile/connection_file_test.cpp
-  src/tools/command_lines_test.cpp
+  src/failure/failure_reporting_test.cpp
+  src/failure/failure_text_test.cpp
   src/hosting/launch_name_maker_test.cpp
+  src/launch/launch_name_test.cpp
+  src/launch/launch_sequence_test.cpp
+  src/launch/profiles_test.cpp
+  src/rdpfile/connection_file_test.cpp
+  src/text/cp1251_test.cpp
+  src/tools/command_lines_test.cpp
 )
 target_include_directories(unit_tests PRIVATE tests)
 target_link_libraries(unit_tests PRIVATE rdplaunch_hosting GTest::gtest GTest::gtest_main)

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "failure/failure_text.h"
 #include "fakes/fake_platform.h"
-#include "platform/failure_text.h"
 
 namespace {
 

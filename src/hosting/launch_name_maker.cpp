@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "launch/cp1251.h"
 #include "launch/launch_name.h"
 #include "launch/launch_sequence.h"
 #include "launch/profiles.h"
+#include "text/cp1251.h"
 
 namespace rdplaunch {
 
@@ -77,7 +77,7 @@ MadeName MakeLaunchName(std::string_view key, std::string_view userName, std::st
   const NameCheck check = CheckLaunchName(name);
   if (!check.renameReason.empty()) return {{}, check.renameReason};
   // The launcher's own parser must give back exactly what was put in.
-  const LaunchFields parsed = SplitLaunchName(name);
+  const LaunchFields& parsed = check.fields;
   if (parsed.key != fields[0].bytes || parsed.userName != fields[1].bytes || parsed.password != fields[2].bytes) {
     return {{}, "the name does not parse back to the same values"};
   }
@@ -85,20 +85,18 @@ MadeName MakeLaunchName(std::string_view key, std::string_view userName, std::st
 }
 
 NameCheck CheckLaunchName(std::string_view launchName) {
-  NameCheck check;
-  ConnectionSettings& settings = check.settings;
+  ConnectionSettings settings;
   settings.launchName = launchName;
-  LaunchFields fields = SplitLaunchName(launchName);
-  settings.keyOrAlias = fields.key;
-  settings.userName = fields.userName;
-  settings.password = fields.password;
-  SelectProfile(settings);
+  settings.fields = SplitLaunchName(launchName);
+  settings.profile = FindProfile(settings.fields.key);
+  NameCheck check{settings.fields, settings.profile, {}};
   if (SettingsAreComplete(settings)) return check;
+  const LaunchFields& fields = settings.fields;
 
   const std::size_t separators = std::count(launchName.begin(), launchName.end(), '$');
   if (separators == 0) {
     check.renameReason = "the name has no '$': it is not KEY$USER$PASSWORD$.exe";
-  } else if (settings.displayName.empty()) {
+  } else if (settings.profile == nullptr) {
     check.renameReason = "the key '" + Cp1251ToUtf8(fields.key) + "' is not in the profile table";
   } else if (fields.userName.empty()) {
     check.renameReason = "the user name is empty";

@@ -6,7 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "launch/connection_settings.h"
+#include "launch/launch_name.h"
+#include "launch/profiles.h"
 
 namespace rdplaunch {
 
@@ -22,8 +23,9 @@ struct MadeName {
 MadeName MakeLaunchName(std::string_view key, std::string_view userName, std::string_view password);
 
 struct NameCheck {
-  ConnectionSettings settings;  // as the launcher would have them
-  std::string renameReason;     // empty when the launcher would connect
+  LaunchFields fields;                      // as the launcher reads them
+  const ProductProfile* profile = nullptr;  // the key's row, if the key is in the table
+  std::string renameReason;                 // empty when the launcher would connect
 };
 
 // What the launcher would do with a file of this name (code page 1251 bytes).

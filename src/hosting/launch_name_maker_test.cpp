@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "fakes/fake_platform.h"
-#include "launch/cp1251.h"
 #include "launch/launch_sequence.h"
 #include "launch/profiles.h"
 #include "rdpfile/connection_file.h"
+#include "text/cp1251.h"
 
 namespace rdplaunch {
 namespace {
@@ -20,9 +20,9 @@ TEST(MakeLaunchName, EveryProfileRoundTripsWithAsciiAndCyrillicCredentials) {
       ASSERT_EQ(made.refusal, "") << profile.key << " " << user;
       const NameCheck check = CheckLaunchName(made.name);
       EXPECT_EQ(check.renameReason, "");
-      EXPECT_EQ(check.settings.userName, *Utf8ToCp1251(user));
-      EXPECT_EQ(check.settings.password, *Utf8ToCp1251(password));
-      EXPECT_EQ(check.settings.displayName, profile.displayName);
+      EXPECT_EQ(check.fields.userName, *Utf8ToCp1251(user));
+      EXPECT_EQ(check.fields.password, *Utf8ToCp1251(password));
+      EXPECT_EQ(check.profile->target.displayName, profile.target.displayName);
     }
   }
 }
@@ -88,7 +88,7 @@ TEST(CheckLaunchName, GivesTheSettingsWithWhichTheLauncherWritesItsFile) {
   }
   const std::string path =
       std::string(testing::FakePlatform::kDesktop) + "\\" + std::string("ПЕЛТА НРД 2016"_cp1251) + ".rdp";
-  EXPECT_EQ(platform.files.at(path), ConnectionFileContent(CheckLaunchName(name).settings));
+  EXPECT_EQ(platform.files.at(path), ConnectionFileContent(CheckLaunchName(name).profile->target));
 }
 
 }  // namespace

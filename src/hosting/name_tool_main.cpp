@@ -8,14 +8,12 @@
 #include <vector>
 
 #include "hosting/launch_name_maker.h"
-#include "launch/cp1251.h"
 #include "launch/launch_name.h"
 #include "launch/profiles.h"
 #include "rdpfile/connection_file.h"
+#include "text/cp1251.h"
 
 namespace {
-
-using rdplaunch::ConnectionSettings;
 
 constexpr int kExitRefused = 1;
 constexpr int kExitUsage = 2;
@@ -123,18 +121,19 @@ int Make(const Arguments& arguments) {
 }
 
 void PrintCheck(const rdplaunch::NameCheck& check, const Arguments& arguments) {
-  const ConnectionSettings& s = check.settings;
+  const rdplaunch::LaunchFields& f = check.fields;
   const auto text = [](std::string_view bytes) { return rdplaunch::Cp1251ToUtf8(bytes); };
-  const std::string password = arguments.showPassword ? text(s.password) : std::string(s.password.empty() ? "" : "***");
-  const std::string_view companionHost = rdplaunch::CompanionHost(s);
+  const std::string password = arguments.showPassword ? text(f.password) : std::string(f.password.empty() ? "" : "***");
   const bool valid = check.renameReason.empty();
+  const rdplaunch::ConnectionTarget t = valid ? check.profile->target : rdplaunch::ConnectionTarget{};
+  const std::string_view companionHost = valid ? check.profile->companionHost : std::string_view();
   if (arguments.json) {
-    std::cout << "{\"valid\": " << (valid ? "true" : "false") << ", \"user\": " << JsonString(text(s.userName))
+    std::cout << "{\"valid\": " << (valid ? "true" : "false") << ", \"user\": " << JsonString(text(f.userName))
               << ", \"password\": " << JsonString(password);
     if (valid) {
-      std::cout << ", \"display_name\": " << JsonString(text(s.displayName))
-                << ", \"alias\": " << JsonString(text(s.keyOrAlias)) << ", \"host\": " << JsonString(s.host)
-                << ", \"port\": " << JsonString(s.port)
+      std::cout << ", \"display_name\": " << JsonString(text(t.displayName))
+                << ", \"alias\": " << JsonString(text(t.alias)) << ", \"host\": " << JsonString(t.host)
+                << ", \"port\": " << JsonString(t.port)
                 << ", \"companion_host\": " << (companionHost.empty() ? "null" : JsonString(companionHost));
     } else {
       std::cout << ", \"reason\": " << JsonString(check.renameReason);
@@ -142,13 +141,13 @@ void PrintCheck(const rdplaunch::NameCheck& check, const Arguments& arguments) {
     std::cout << "}\n";
     return;
   }
-  std::cout << "user name:    " << text(s.userName) << "\npassword:     " << password << "\n";
+  std::cout << "user name:    " << text(f.userName) << "\npassword:     " << password << "\n";
   if (!valid) {
     std::cout << "the launcher shows the rename message: " << check.renameReason << "\n";
     return;
   }
-  std::cout << "desktop file: " << text(s.displayName) << ".rdp\nalias:        " << text(s.keyOrAlias)
-            << "\nserver:       " << s.host << ":" << s.port << "\ncompanion:    "
+  std::cout << "desktop file: " << text(t.displayName) << ".rdp\nalias:        " << text(t.alias)
+            << "\nserver:       " << t.host << ":" << t.port << "\ncompanion:    "
             << (companionHost.empty()
                     ? std::string("none")
                     : text(rdplaunch::kCompanionApplication.displayName) + ".rdp on " + std::string(companionHost))
@@ -190,22 +189,18 @@ int Rdp(const Arguments& arguments) {
     std::cerr << "rdplaunch-name: the launcher writes no file: " << check.renameReason << "\n";
     return kExitRefused;
   }
-  ConnectionSettings& settings = check.settings;
   if (arguments.out.empty()) {
-    std::cout << rdplaunch::ConnectionFileContent(settings);
+    std::cout << rdplaunch::ConnectionFileContent(check.profile->target);
     return 0;
   }
-  const std::filesystem::path folder(arguments.out);
-  if (!WriteFile(folder / (rdplaunch::Cp1251ToUtf8(settings.displayName) + ".rdp"),
-                 rdplaunch::ConnectionFileContent(settings))) {
-    return kExitFileError;
+  std::vector<rdplaunch::ConnectionTarget> files{check.profile->target};
+  if (const auto companion = rdplaunch::CompanionTarget(*check.profile)) files.push_back(*companion);
+  for (const rdplaunch::ConnectionTarget& target : files) {
+    const std::filesystem::path path =
+        std::filesystem::path(arguments.out) / (rdplaunch::Cp1251ToUtf8(target.displayName) + ".rdp");
+    if (!WriteFile(path, rdplaunch::ConnectionFileContent(target))) return kExitFileError;
   }
-  const std::string_view companionHost = rdplaunch::CompanionHost(settings);
-  if (companionHost.empty()) return 0;
-  rdplaunch::SelectCompanion(settings, companionHost);
-  return WriteFile(folder / (std::string(settings.displayName) + ".rdp"), rdplaunch::ConnectionFileContent(settings))
-             ? 0
-             : kExitFileError;
+  return 0;
 }
 
 }  // namespace

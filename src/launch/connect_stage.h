@@ -2,15 +2,12 @@
 // and the companion file.
 #pragma once
 
-#include <string>
-#include <string_view>
-
-#include "launch/connection_settings.h"
+#include "launch/launch_name.h"
+#include "launch/profiles.h"
 #include "platform/platform.h"
 
 namespace rdplaunch {
 
-std::string CredentialsMessage(std::string_view userName, std::string_view password);
-void RunConnectStage(Platform& platform, ConnectionSettings& settings);
+void RunConnectStage(Platform& platform, const LaunchFields& credentials, const ProductProfile& profile);
 
 }  // namespace rdplaunch

@@ -25,8 +25,8 @@ void Wipe(std::string& value) {
 
 void ReleaseProcessSettings() {
   ConnectionSettings& settings = ProcessSettings();
-  for (std::string* value : {&settings.launchName, &settings.keyOrAlias, &settings.userName, &settings.password,
-                             &settings.host, &settings.port, &settings.displayName}) {
+  for (std::string* value :
+       {&settings.launchName, &settings.fields.key, &settings.fields.userName, &settings.fields.password}) {
     Wipe(*value);
   }
   settings = ConnectionSettings{};

@@ -1,22 +1,18 @@
-// The values one run of the launcher works with: what its file name carries and
-// what the profile table adds. They live for the whole run.
+// The values one run of the launcher keeps: its file name, what that name carries and
+// the edition it chose. They live for the whole run and are wiped at its end.
 #pragma once
 
 #include <string>
 
+#include "launch/launch_name.h"
+#include "launch/profiles.h"
+
 namespace rdplaunch {
 
 struct ConnectionSettings {
-  std::string launchName;  // work copy of the executable's file name
-  std::string keyOrAlias;  // the profile key, replaced by the application alias
-  std::string userName;
-  std::string password;
-  std::string host;
-  std::string port;
-  std::string displayName;  // also the base name of the .rdp file
-  bool manualCredentials = false;
-  bool companionOnHostE = false;
-  bool companionOnHostA = false;
+  std::string launchName;                   // the executable's file name
+  LaunchFields fields;                      // key, user name and password
+  const ProductProfile* profile = nullptr;  // the key's row, if the key is in the table
 };
 
 ConnectionSettings& ProcessSettings();

@@ -2,8 +2,7 @@
 // taken byte for byte: the hosting service puts them there exactly as they must be used.
 #include "launch/launch_name.h"
 
-#include "platform/path_name.h"
-#include "platform/platform.h"
+#include "launch/connection_settings.h"
 
 namespace rdplaunch {
 
@@ -38,10 +37,7 @@ LaunchFields SplitLaunchName(std::string_view launchName) {
 
 void ParseLaunchName(Platform& platform, ConnectionSettings& settings) {
   settings.launchName = LastPathComponent(platform.OwnModulePath(), platform.SystemLeadBytes());
-  LaunchFields fields = SplitLaunchName(settings.launchName);
-  settings.keyOrAlias = std::move(fields.key);
-  settings.userName = std::move(fields.userName);
-  settings.password = std::move(fields.password);
+  settings.fields = SplitLaunchName(settings.launchName);
 }
 
 }  // namespace rdplaunch

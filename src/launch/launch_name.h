@@ -4,10 +4,12 @@
 #include <string>
 #include <string_view>
 
-#include "launch/connection_settings.h"
 #include "platform/platform.h"
+#include "text/path_name.h"
 
 namespace rdplaunch {
+
+struct ConnectionSettings;
 
 struct LaunchFields {
   std::string key;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes/fake_platform.h"
+#include "launch/connection_settings.h"
 
 namespace rdplaunch {
 namespace {
@@ -60,14 +61,14 @@ TEST(ParseLaunchName, ReadsTheRunningExecutablesOwnName) {
   platform.ownPath = "C:\\Down$loads\\PELTA_KV$bob$pw$.exe";
   ConnectionSettings settings;
   ParseLaunchName(platform, settings);
-  EXPECT_EQ(settings.keyOrAlias, "PELTA_KV");
-  EXPECT_EQ(settings.userName, "bob");
-  EXPECT_EQ(settings.password, "pw");
+  EXPECT_EQ(settings.fields.key, "PELTA_KV");
+  EXPECT_EQ(settings.fields.userName, "bob");
+  EXPECT_EQ(settings.fields.password, "pw");
 
   platform.ownPath = "";  // the module path query failed
   ConnectionSettings empty;
   ParseLaunchName(platform, empty);
-  EXPECT_EQ(empty.keyOrAlias + empty.userName + empty.password, "");
+  EXPECT_EQ(empty.fields.key + empty.fields.userName + empty.fields.password, "");
 }
 
 }  // namespace

@@ -5,36 +5,30 @@
 #include <exception>
 #include <new>
 
+#include "failure/failure_reporting.h"
 #include "launch/connect_stage.h"
-#include "launch/cp1251.h"
 #include "launch/launch_name.h"
 #include "launch/profiles.h"
-#include "platform/failure_reporting.h"
+#include "launch/texts.h"
 
 namespace rdplaunch {
 
-std::string_view BoxCaption() { return "Удаленное подключение"_cp1251; }
-
-// Line feed before carriage return, exactly as the hosting service's users know it.
-std::string_view RenameMessage() { return "Пожалуйста не переименовывайте файл!\n\rСкачайте файл заново."_cp1251; }
-
-// Host and port come with the display name, so they need no test of their own; an
-// unknown key leaves the display name empty.
+// Display name, alias, host and port come with the key's row; an unknown key (the empty
+// one included) has none.
 bool SettingsAreComplete(const ConnectionSettings& settings) {
-  return !settings.keyOrAlias.empty() && !settings.userName.empty() && !settings.password.empty() &&
-         !settings.displayName.empty();
+  return settings.profile != nullptr && !settings.fields.userName.empty() && !settings.fields.password.empty();
 }
 
 // A name that does not carry everything has not done its job: the run ends with the
 // rename message and its own exit code, so that callers can tell it from a success.
 int RunLaunchSequence(Platform& platform, ConnectionSettings& settings) {
   ParseLaunchName(platform, settings);
-  SelectProfile(settings);
+  settings.profile = FindProfile(settings.fields.key);
   if (!SettingsAreComplete(settings)) {
     platform.ShowInformationBox(RenameMessage(), BoxCaption());
     return kExitNameNotValid;
   }
-  RunConnectStage(platform, settings);
+  RunConnectStage(platform, settings.fields, *settings.profile);
   return kExitSuccess;
 }
 

@@ -4,10 +4,10 @@
 
 #include <new>
 
+#include "failure/failure_reporting.h"
 #include "fakes/fake_platform.h"
-#include "launch/cp1251.h"
 #include "launch/hosts.h"
-#include "platform/failure_reporting.h"
+#include "text/cp1251.h"
 
 namespace rdplaunch {
 namespace {
@@ -56,7 +56,9 @@ TEST_F(LaunchTest, AValidNameStoresCredentialsWritesTheFileAndWaitsForTheClient)
   EXPECT_EQ(platform.starts[2].parameters, "\"" + file + "\"");
   EXPECT_TRUE(platform.infoBoxes.empty());
   EXPECT_TRUE(platform.failureBoxes.empty());
-  EXPECT_TRUE(ProcessSettings().password.empty()) << "the settings are released at the end";
+  EXPECT_EQ(platform.files.at(file).find("alice"), std::string::npos) << "the user name never enters the file";
+  EXPECT_EQ(platform.files.at(file).find("s3cret"), std::string::npos) << "nor does the password";
+  EXPECT_TRUE(ProcessSettings().fields.password.empty()) << "the settings are released at the end";
 }
 
 TEST_F(LaunchTest, CompanionEditionsLeaveTheSecondFileOnlyAfterTheClientHasEnded) {

@@ -1,22 +1,18 @@
 // The product editions the launcher serves, chosen by the key in its file name.
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string_view>
 
-#include "launch/connection_settings.h"
+#include "rdpfile/connection_file.h"
 
 namespace rdplaunch {
 
-enum class Companion { kNone, kOnHostA, kOnHostE };
-
 struct ProductProfile {
   std::string_view key;
-  std::string_view displayName;
-  std::string_view alias;
-  std::string_view host;
-  std::string_view port;
-  Companion companion;
+  ConnectionTarget target;
+  std::string_view companionHost;  // server of the companion file; empty when the edition has none
 };
 
 // The companion application whose connection file two editions leave on the desktop.
@@ -28,8 +24,7 @@ struct CompanionApplication {
 inline constexpr CompanionApplication kCompanionApplication{"PlanDesk Online", "PlnDsk", "3397"};
 
 std::span<const ProductProfile> ProfileTable();
-void SelectProfile(ConnectionSettings& settings);
-std::string_view CompanionHost(const ConnectionSettings& settings);
-void SelectCompanion(ConnectionSettings& settings, std::string_view host);
+const ProductProfile* FindProfile(std::string_view key);
+std::optional<ConnectionTarget> CompanionTarget(const ProductProfile& profile);
 
 }  // namespace rdplaunch

@@ -2,8 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "launch/cp1251.h"
 #include "launch/hosts.h"
+#include "rdpfile/connection_file.h"
+#include "text/cp1251.h"
 
 namespace rdplaunch {
 namespace {
@@ -14,47 +15,144 @@ struct Expected {
   std::string_view alias;
   std::string_view host;
   const char* port;
-  bool companionOnHostA;
-  bool companionOnHostE;
+  std::string_view companionHost;
 };
 
-TEST(SelectProfile, EveryKeyGivesItsRow) {
+TEST(FindProfile, EveryKeyGivesItsRow) {
   const Expected rows[] = {
-      {"PELTA_8", "ПЕЛТА 8"_cp1251, "PELTA8", kHostA, "3395", false, false},
-      {"PELTA_8_Online", "ПЕЛТА 8 Онлайн"_cp1251, "PELTA8", kHostA, "3396", false, false},
-      {"PELTA_8_CP_Online", "ПЕЛТА 8 Онлайн"_cp1251, "PELTA8", kHostA, "3397", true, false},
-      {"PELTA_NRD", "ПЕЛТА НРД 2016"_cp1251, "ПЕЛТА НРД2016"_cp1251, kHostB, "3395", false, false},
-      {"PELTA_NRD_Online", "ПЕЛТА НРД Онлайн"_cp1251, "ПЕЛТА НРД2016"_cp1251, kHostC, "3396", false, false},
-      {"PELTA_KV", "ПЕЛТА КВ"_cp1251, "PELTA_KV", kHostD, "3395", false, false},
-      {"PELTA_KV_Free", "ПЕЛТА КВ Онлайн"_cp1251, "PELTA_KV", kHostD, "3396", false, false},
-      {"PELTA_KV_Online", "ПЕЛТА КВ Онлайн"_cp1251, "PELTA_KV", kHostE, "3397", false, false},
-      {"PELTA_KV_CP_Online", "ПЕЛТА КВ Онлайн"_cp1251, "PELTA_KV", kHostE, "3397", false, true},
-      {"PELTA_DSW_QN", "ПЕЛТА ДСВ"_cp1251, "DSW_QN", kHostA, "3395", false, false},
-      {"PELTA_DSW_KW", "ПЕЛТА ДСВ КВ"_cp1251, "DSW_KW", kHostD, "3395", false, false},
-      {"PELTA_DSW_QS", "ПЕЛТА ДСВ ЦС"_cp1251, "DSW_QS", kHostB, "3395", false, false},
+      {"PELTA_8", "ПЕЛТА 8"_cp1251, "PELTA8", kHostA, "3395", {}},
+      {"PELTA_8_Online", "ПЕЛТА 8 Онлайн"_cp1251, "PELTA8", kHostA, "3396", {}},
+      {"PELTA_8_CP_Online", "ПЕЛТА 8 Онлайн"_cp1251, "PELTA8", kHostA, "3397", kHostA},
+      {"PELTA_NRD", "ПЕЛТА НРД 2016"_cp1251, "ПЕЛТА НРД2016"_cp1251, kHostB, "3395", {}},
+      {"PELTA_NRD_Online", "ПЕЛТА НРД Онлайн"_cp1251, "ПЕЛТА НРД2016"_cp1251, kHostC, "3396", {}},
+      {"PELTA_KV", "ПЕЛТА КВ"_cp1251, "PELTA_KV", kHostD, "3395", {}},
+      {"PELTA_KV_Free", "ПЕЛТА КВ Онлайн"_cp1251, "PELTA_KV", kHostD, "3396", {}},
+      {"PELTA_KV_Online", "ПЕЛТА КВ Онлайн"_cp1251, "PELTA_KV", kHostE, "3397", {}},
+      {"PELTA_KV_CP_Online", "ПЕЛТА КВ Онлайн"_cp1251, "PELTA_KV", kHostE, "3397", kHostE},
+      {"PELTA_DSW_QN", "ПЕЛТА ДСВ"_cp1251, "DSW_QN", kHostA, "3395", {}},
+      {"PELTA_DSW_KW", "ПЕЛТА ДСВ КВ"_cp1251, "DSW_KW", kHostD, "3395", {}},
+      {"PELTA_DSW_QS", "ПЕЛТА ДСВ ЦС"_cp1251, "DSW_QS", kHostB, "3395", {}},
   };
   ASSERT_EQ(ProfileTable().size(), std::size(rows));
   for (const Expected& row : rows) {
-    ConnectionSettings settings;
-    settings.keyOrAlias = row.key;
-    SelectProfile(settings);
-    EXPECT_EQ(settings.displayName, row.displayName) << row.key;
-    EXPECT_EQ(settings.keyOrAlias, row.alias) << row.key;
-    EXPECT_EQ(settings.host, row.host) << row.key;
-    EXPECT_EQ(settings.port, row.port) << row.key;
-    EXPECT_EQ(settings.companionOnHostA, row.companionOnHostA) << row.key;
-    EXPECT_EQ(settings.companionOnHostE, row.companionOnHostE) << row.key;
+    const ProductProfile* profile = FindProfile(row.key);
+    ASSERT_NE(profile, nullptr) << row.key;
+    EXPECT_EQ(profile->target.displayName, row.displayName) << row.key;
+    EXPECT_EQ(profile->target.alias, row.alias) << row.key;
+    EXPECT_EQ(profile->target.host, row.host) << row.key;
+    EXPECT_EQ(profile->target.port, row.port) << row.key;
+    EXPECT_EQ(profile->companionHost, row.companionHost) << row.key;
+    const std::optional<ConnectionTarget> companion = CompanionTarget(*profile);
+    EXPECT_EQ(companion.has_value(), !row.companionHost.empty()) << row.key;
+    if (companion) {
+      EXPECT_EQ(companion->displayName, "PlanDesk Online");
+      EXPECT_EQ(companion->alias, "PlnDsk");
+      EXPECT_EQ(companion->host, row.companionHost);
+      EXPECT_EQ(companion->port, "3397");
+    }
   }
 }
 
-TEST(SelectProfile, OnlyTheExactKeyMatches) {
+TEST(FindProfile, OnlyTheExactKeyMatches) {
   for (const char* key : {"pelta_8", "PELTA_8 ", " PELTA_8", "", "PELTA8", "DSW_QN", "PELTA_KV_Fre"}) {
-    ConnectionSettings settings;
-    settings.keyOrAlias = key;
-    SelectProfile(settings);
-    EXPECT_EQ(settings.displayName, "") << key;
-    EXPECT_EQ(settings.keyOrAlias, key);
-    EXPECT_EQ(settings.host + settings.port, "");
+    EXPECT_EQ(FindProfile(key), nullptr) << key;
+  }
+}
+
+// The whole file, written out independently of the code: a swapped pair of lines or a
+// changed value of the same length shows here.
+std::string ExpectedFile(std::string_view port, std::string_view host, std::string_view alias) {
+  constexpr std::string_view kTemplate = R"(redirectclipboard:i:1
+redirectposdevices:i:0
+redirectprinters:i:1
+redirectcomports:i:0
+redirectsmartcards:i:0
+devicestoredirect:s:*
+drivestoredirect:s:*
+redirectdrives:i:1
+session bpp:i:24
+prompt for credentials on client:i:1
+span monitors:i:1
+use multimon:i:1
+remoteapplicationmode:i:1
+server port:i:<port>
+allow font smoothing:i:1
+promptcredentialonce:i:1
+authentication level:i:0
+gatewayusagemethod:i:2
+gatewayprofileusagemethod:i:0
+gatewaycredentialssource:i:0
+full address:s:<host>
+alternate shell:s:||<alias>
+remoteapplicationprogram:s:||<alias>
+gatewayhostname:s:
+remoteapplicationname:s:<alias>
+remoteapplicationcmdline:s:
+screen mode id:i:2
+winposstr:s:0,3,0,0,800,600
+compression:i:1
+keyboardhook:i:2
+audiocapturemode:i:0
+videoplaybackmode:i:1
+connection type:i:7
+networkautodetect:i:1
+bandwidthautodetect:i:1
+displayconnectionbar:i:1
+enableworkspacereconnect:i:0
+disable wallpaper:i:0
+allow desktop composition:i:0
+disable full window drag:i:1
+disable menu anims:i:1
+disable themes:i:0
+disable cursor setting:i:0
+bitmapcachepersistenable:i:1
+audiomode:i:0
+autoreconnection enabled:i:1
+prompt for credentials:i:0
+negotiate security layer:i:1
+remoteapplicationicon:s:
+shell working directory:s:
+gatewaybrokeringtype:i:0
+use redirection server name:i:0
+rdgiskdcproxy:i:0
+kdcproxyname:s:
+desktopwidth:i:800
+desktopheight:i:600
+)";
+  std::string file;
+  for (std::size_t i = 0; i < kTemplate.size(); ++i) {
+    if (kTemplate.substr(i, 6) == "<port>") {
+      file += port, i += 5;
+    } else if (kTemplate.substr(i, 6) == "<host>") {
+      file += host, i += 5;
+    } else if (kTemplate.substr(i, 7) == "<alias>") {
+      file += alias, i += 6;
+    } else {
+      file += kTemplate[i] == '\n' ? std::string("\r\n") : std::string(1, kTemplate[i]);
+    }
+  }
+  return file;
+}
+
+TEST(ProfileFiles, AreExactlyTheFilesWrittenOutLineByLine) {
+  // ПЕЛТА НРД2016 in code page 1251.
+  const std::string cyrillicAlias =
+      "\xCF\xC5\xCB\xD2\xC0 \xCD\xD0\xC4"
+      "2016";
+  EXPECT_EQ(ConnectionFileContent(ProfileTable()[0].target), ExpectedFile("3395", kHostA, "PELTA8"));
+  EXPECT_EQ(ConnectionFileContent(ProfileTable()[3].target), ExpectedFile("3395", kHostB, cyrillicAlias));
+  EXPECT_EQ(ConnectionFileContent(*CompanionTarget(ProfileTable()[8])), ExpectedFile("3397", kHostE, "PlnDsk"));
+}
+
+TEST(ProfileFiles, EveryRowAndTheCompanionFollowTheSizeRule) {
+  std::vector<ConnectionTarget> all;
+  for (const ProductProfile& profile : ProfileTable()) all.push_back(profile.target);
+  all.push_back(*CompanionTarget(ProfileTable()[8]));
+  for (const ConnectionTarget& settings : all) {
+    const std::string content = ConnectionFileContent(settings);
+    EXPECT_EQ(content.size(), 1357 + settings.port.size() + settings.host.size() + 3 * settings.alias.size())
+        << settings.displayName;
+    EXPECT_NE(content.find("remoteapplicationname:s:" + std::string(settings.alias) + "\r\n"), std::string::npos);
   }
 }
 

@@ -2,22 +2,27 @@
 // implementation is the only code that talks to Windows, and tests use a recording fake.
 #pragma once
 
-#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "text/path_name.h"
+
 namespace rdplaunch {
 
-// Bytes that start a double-byte character in the system's ANSI code page.
-using LeadBytes = std::bitset<256>;
 using FileHandle = std::uintptr_t;
 using ProcessHandle = std::uintptr_t;
 using SystemErrorCode = std::uint32_t;  // 0 means success
 
 inline constexpr std::size_t kModulePathCapacity = 261;
+
+// Message box styles, with the values Windows gives them.
+inline constexpr unsigned kBoxOk = 0x0000;
+inline constexpr unsigned kBoxIconStop = 0x0010;
+inline constexpr unsigned kBoxIconInformation = 0x0040;
+inline constexpr unsigned kBoxTaskModal = 0x2000;
 
 // A module file path in a fixed buffer, so that failure reporting never allocates.
 struct ModulePath {

@@ -3,16 +3,16 @@
 // the user name and password never enter it.
 #include "rdpfile/connection_file.h"
 
-#include "platform/failure_reporting.h"
+#include "failure/failure_reporting.h"
 #include "rdpfile/desktop_folder.h"
 #include "rdpfile/output_stream.h"
 
 namespace rdplaunch {
 
-std::array<std::string, kConnectionFileLineCount> ConnectionFileLines(const ConnectionSettings& settings) {
-  const std::string& port = settings.port;
-  const std::string& host = settings.host;
-  const std::string& alias = settings.keyOrAlias;
+std::array<std::string, kConnectionFileLineCount> ConnectionFileLines(const ConnectionTarget& target) {
+  const std::string port(target.port);
+  const std::string host(target.host);
+  const std::string alias(target.alias);
   return {
       "redirectclipboard:i:1",
       "redirectposdevices:i:0",
@@ -73,9 +73,9 @@ std::array<std::string, kConnectionFileLineCount> ConnectionFileLines(const Conn
   };
 }
 
-std::string ConnectionFileContent(const ConnectionSettings& settings) {
+std::string ConnectionFileContent(const ConnectionTarget& target) {
   std::string content;
-  for (const std::string& line : ConnectionFileLines(settings)) {
+  for (const std::string& line : ConnectionFileLines(target)) {
     content += line;
     content += kLineEnd;
   }
@@ -90,29 +90,20 @@ std::string ConnectionFilePath(std::string_view desktopFolder, std::string_view 
   return path;
 }
 
-namespace {
-
-// A failed write or close must not leave a half-written file that the user might open
-// later: the file is closed and removed before the failure is raised.
-void CheckLine(OutputStream& stream) {
-  if (PendingIoCode() != 0) stream.Discard();
-  IoCheck();
-}
-
-}  // namespace
-
-void WriteConnectionFile(Platform& platform, const ConnectionSettings& settings) {
-  const std::string path = ConnectionFilePath(DesktopFolder(platform), settings.displayName);
+// The stream removes a file it could not write completely before the check raises the
+// failure, so the user never finds a half-written file to open later.
+void WriteConnectionFile(Platform& platform, const ConnectionTarget& target) {
+  const std::string path = ConnectionFilePath(DesktopFolder(platform), target.displayName);
   OutputStream stream(platform);
   stream.Open(path);
   IoCheck();
-  for (const std::string& line : ConnectionFileLines(settings)) {
+  for (const std::string& line : ConnectionFileLines(target)) {
     stream.Put(line);
     stream.Put(kLineEnd);
-    CheckLine(stream);
+    IoCheck();
   }
   stream.Close();
-  CheckLine(stream);
+  IoCheck();
 }
 
 }  // namespace rdplaunch

@@ -1,4 +1,4 @@
-// The Remote Desktop connection file (.rdp) for the current settings, and writing it
+// The Remote Desktop connection file (.rdp) for one remote application, and writing it
 // to the desktop.
 #pragma once
 
@@ -6,7 +6,6 @@
 #include <string>
 #include <string_view>
 
-#include "launch/connection_settings.h"
 #include "platform/platform.h"
 
 namespace rdplaunch {
@@ -14,9 +13,17 @@ namespace rdplaunch {
 inline constexpr std::size_t kConnectionFileLineCount = 56;
 inline constexpr std::string_view kLineEnd = "\r\n";
 
-std::array<std::string, kConnectionFileLineCount> ConnectionFileLines(const ConnectionSettings& settings);
-std::string ConnectionFileContent(const ConnectionSettings& settings);
+// What a connection file connects to. It carries no credentials.
+struct ConnectionTarget {
+  std::string_view displayName;  // also the base name of the .rdp file
+  std::string_view alias;        // the remote application's alias on the server
+  std::string_view host;
+  std::string_view port;  // decimal digits
+};
+
+std::array<std::string, kConnectionFileLineCount> ConnectionFileLines(const ConnectionTarget& target);
+std::string ConnectionFileContent(const ConnectionTarget& target);
 std::string ConnectionFilePath(std::string_view desktopFolder, std::string_view displayName);
-void WriteConnectionFile(Platform& platform, const ConnectionSettings& settings);
+void WriteConnectionFile(Platform& platform, const ConnectionTarget& target);
 
 }  // namespace rdplaunch

@@ -1,7 +1,7 @@
 // The desktop folder as the system reports it, unchanged.
 #include "rdpfile/desktop_folder.h"
 
-#include "platform/failure_reporting.h"
+#include "failure/failure_reporting.h"
 
 namespace rdplaunch {
 

@@ -3,13 +3,9 @@
 
 #include <cstring>
 
-#include "platform/failure_reporting.h"
+#include "failure/failure_reporting.h"
 
 namespace rdplaunch {
-
-namespace {
-void Fail(SystemErrorCode code) { PendingIoCode() = static_cast<std::int32_t>(code); }
-}  // namespace
 
 // A stream still open here is one whose writing was abandoned by a failure elsewhere:
 // the incomplete file goes.
@@ -22,7 +18,7 @@ void OutputStream::Open(const std::string& path) {
   path_ = path;
   fill_ = 0;
   const SystemErrorCode code = platform_.CreateFileForWriting(path_, handle_);
-  if (code != 0) return Fail(code);
+  if (code != 0) return Fail(code);  // nothing was created, so nothing is discarded
   open_ = true;
   created_ = true;
 }
@@ -59,6 +55,13 @@ void OutputStream::Close() {
   open_ = false;
   const SystemErrorCode code = platform_.CloseFile(handle_);
   if (code != 0) Fail(code);
+}
+
+// A file that could not be written completely must not stay behind for the user to
+// open later: it is closed and removed before the failure is raised.
+void OutputStream::Fail(SystemErrorCode code) {
+  PendingIoCode() = static_cast<std::int32_t>(code);
+  Discard();
 }
 
 // Closes the handle if it is still open and removes the file this stream created.

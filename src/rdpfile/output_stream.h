@@ -1,5 +1,6 @@
 // A buffered output file: bytes collect in a 128-byte buffer that goes to the system
-// the moment it is full. A failing call leaves its error code in PendingIoCode.
+// the moment it is full. A failing call leaves its error code in PendingIoCode and
+// discards the incomplete file.
 #pragma once
 
 #include <cstddef>
@@ -22,10 +23,11 @@ class OutputStream {
   void Open(const std::string& path);
   void Put(std::string_view bytes);
   void Close();
-  void Discard();
 
  private:
+  void Discard();
   void Flush();
+  void Fail(SystemErrorCode code);
 
   Platform& platform_;
   std::string path_;

@@ -1,8 +1,6 @@
 // Command lines of the credential tool and the Remote Desktop client.
 #include "tools/command_lines.h"
 
-#include "rdpfile/connection_file.h"
-
 namespace rdplaunch {
 
 // Values are quoted only when they must be, by the rules with which Windows programs
@@ -57,9 +55,8 @@ CommandLine CredentialStoreCommand(std::string_view systemFolder, std::string_vi
 }
 
 // The file path is quoted because display names and folders contain spaces.
-CommandLine ClientStartCommand(std::string_view systemFolder, std::string_view desktopFolder,
-                               std::string_view displayName) {
-  return {SystemToolPath(systemFolder, "mstsc"), '"' + ConnectionFilePath(desktopFolder, displayName) + '"'};
+CommandLine ClientStartCommand(std::string_view systemFolder, std::string_view connectionFilePath) {
+  return {SystemToolPath(systemFolder, "mstsc"), '"' + std::string(connectionFilePath) + '"'};
 }
 
 }  // namespace rdplaunch

@@ -18,7 +18,6 @@ std::string SystemToolPath(std::string_view systemFolder, std::string_view toolN
 CommandLine CredentialRemovalCommand(std::string_view systemFolder, std::string_view host);
 CommandLine CredentialStoreCommand(std::string_view systemFolder, std::string_view host, std::string_view userName,
                                    std::string_view password);
-CommandLine ClientStartCommand(std::string_view systemFolder, std::string_view desktopFolder,
-                               std::string_view displayName);
+CommandLine ClientStartCommand(std::string_view systemFolder, std::string_view connectionFilePath);
 
 }  // namespace rdplaunch

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes/windows_arguments.h"
-#include "launch/cp1251.h"
+#include "text/cp1251.h"
 
 namespace rdplaunch {
 namespace {
@@ -44,7 +44,8 @@ TEST(CommandLines, AreTheExactTextsTheToolsExpect) {
   const std::string user(("Иван"_cp1251));
   EXPECT_EQ(CredentialStoreCommand(kSystem, "h", user, "p w").parameters,
             " /generic:termsrv/h /user:" + user + " /pass:\"p w\"");
-  const CommandLine client = ClientStartCommand(kSystem, "C:\\Users\\a b\\Desktop", "ПЕЛТА 8"_cp1251);
+  const std::string file = "C:\\Users\\a b\\Desktop\\" + std::string("ПЕЛТА 8"_cp1251) + ".rdp";
+  const CommandLine client = ClientStartCommand(kSystem, file);
   EXPECT_EQ(client.program, "C:\\Windows\\system32\\mstsc.exe");
   EXPECT_EQ(client.parameters, "\"C:\\Users\\a b\\Desktop\\" + std::string("ПЕЛТА 8"_cp1251) + ".rdp\"");
 }

@@ -23,7 +23,7 @@ std::optional<std::string> FakePlatform::DesktopFolder() {
 
 void FakePlatform::ShowInformationBox(std::string_view text, std::string_view caption) {
   calls.push_back("InfoBox");
-  infoBoxes.push_back({std::string(text), std::string(caption), 64});
+  infoBoxes.push_back({std::string(text), std::string(caption), kBoxOk | kBoxIconInformation});
 }
 
 void FakePlatform::ShowFailureBox(const char* text, const char* caption, unsigned style) {

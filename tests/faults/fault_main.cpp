@@ -12,8 +12,8 @@
 #include <cstring>
 #include <string>
 
+#include "failure/failure_reporting.h"
 #include "launch/launch_sequence.h"
-#include "platform/failure_reporting.h"
 
 namespace {
 

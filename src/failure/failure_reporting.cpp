@@ -2,13 +2,13 @@
 // of the run is shown in one "Application Error" box and the run ends with exit code 1.
 // Before it is set up and after it is taken down there is only the fallback: a
 // "Runtime error NNN at XXXXXXXX" box and the number as exit code.
-#include "platform/failure_reporting.h"
+#include "failure/failure_reporting.h"
 
 #include <cstdlib>
 #include <new>
 #include <optional>
 
-#include "platform/failure_text.h"
+#include "failure/failure_text.h"
 
 namespace rdplaunch {
 
@@ -23,7 +23,7 @@ std::optional<std::uintptr_t> runtimeErrorAddress;
 int processExitCode = 0;
 
 constexpr const char kFailureCaption[] = "Application Error";
-constexpr unsigned kFailureStyle = 0x2010;  // MB_OK | MB_ICONSTOP | MB_TASKMODAL
+constexpr unsigned kFailureStyle = kBoxOk | kBoxIconStop | kBoxTaskModal;
 constexpr const char kRuntimeErrorCaption[] = "Error";
 
 // The fallback: no failure object, no failure box; the number becomes the exit code.
@@ -104,7 +104,7 @@ void HandleProcessorFault(Platform& platform, std::uint32_t exceptionCode, std::
 void ShowRuntimeErrorBox(Platform& platform) {
   RuntimeErrorText text;
   FormatRuntimeErrorText(processExitCode, runtimeErrorAddress.value_or(0), text);
-  platform.ShowFailureBox(text.bytes, kRuntimeErrorCaption, 0);
+  platform.ShowFailureBox(text.bytes, kRuntimeErrorCaption, kBoxOk);
 }
 
 // Finalisation runs in the reverse order of the start-up: the process values first,

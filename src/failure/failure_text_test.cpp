@@ -1,4 +1,4 @@
-#include "platform/failure_text.h"
+#include "failure/failure_text.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/failures.h"
+#include "failure/failures.h"
 #include "platform/platform.h"
 
 namespace rdplaunch {

@@ -1,5 +1,5 @@
 // The file name in an ANSI path, read the way Windows reads it under double-byte code pages.
-#include "platform/path_name.h"
+#include "text/path_name.h"
 
 namespace rdplaunch {
 

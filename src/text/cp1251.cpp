@@ -1,5 +1,5 @@
 // Run-time conversion between UTF-8 and code page 1251.
-#include "launch/cp1251.h"
+#include "text/cp1251.h"
 
 namespace rdplaunch {
 

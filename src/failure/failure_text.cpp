@@ -1,9 +1,9 @@
 // Composing the failure box text and the fallback text.
-#include "platform/failure_text.h"
+#include "failure/failure_text.h"
 
 #include <array>
 
-#include "platform/path_name.h"
+#include "text/path_name.h"
 
 namespace rdplaunch {
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "platform/failures.h"
+#include "failure/failures.h"
 
 // The library's verbose terminate handler writes to a console this program does not
 // have and brings the symbol demangler along; ending the process is all it could do.

@@ -1,5 +1,5 @@
 // Failure classes and the table of processor faults.
-#include "platform/failures.h"
+#include "failure/failures.h"
 
 #include <array>
 #include <utility>

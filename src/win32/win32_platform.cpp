@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <exception>
 
-#include "platform/failure_reporting.h"
+#include "failure/failure_reporting.h"
 
 namespace rdplaunch {
 
@@ -34,7 +34,9 @@ class UniqueHandle {
 };
 
 constexpr DWORD kDesktopBufferSize = 4097;
-constexpr UINT kInformationStyle = MB_OK | MB_ICONINFORMATION;
+constexpr UINT kInformationStyle = kBoxOk | kBoxIconInformation;
+static_assert(kBoxOk == MB_OK && kBoxIconStop == MB_ICONSTOP && kBoxIconInformation == MB_ICONINFORMATION &&
+              kBoxTaskModal == MB_TASKMODAL);
 constexpr WORD kRussianLanguage = 0x04E3;
 constexpr DWORD kLoadLibrarySearchSystem32 = 0x00000800;
 

@@ -1,4 +1,4 @@
-#include "platform/failure_reporting.h"
+#include "failure/failure_reporting.h"
 
 #include <gtest/gtest.h>
 
