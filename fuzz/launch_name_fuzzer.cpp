@@ -12,6 +12,7 @@
 #include "launch/launch_sequence.h"
 #include "launch/profiles.h"
 #include "rdpfile/connection_file.h"
+#include "text/path_name.h"
 #include "tools/command_lines.h"
 
 namespace {
@@ -25,11 +26,8 @@ void Require(bool condition) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace rdplaunch;
   const std::string path(reinterpret_cast<const char*>(data), size);
-  LeadBytes leadBytes;
-  if (size > 0) leadBytes.set(data[0] | 0x80);  // some double-byte code page
-
   ConnectionSettings settings;
-  settings.launchName = LastPathComponent(path, leadBytes);
+  settings.launchName = FileNamePart(path);
   settings.fields = SplitLaunchName(settings.launchName);
   const LaunchFields& fields = settings.fields;
   Require(fields.key.find('$') == std::string::npos && fields.userName.find('$') == std::string::npos &&
@@ -50,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // The failure box never shows the password of a name it masks.
   ModuleName name;
-  TakeModuleName(path, leadBytes, name);
+  TakeModuleName(path, name);
   MaskPasswordField(name);
   Require(name.length <= kModuleNameLimit + 3);
   return 0;

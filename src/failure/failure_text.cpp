@@ -54,10 +54,11 @@ std::string IoErrorMessage(std::int32_t code) {
   return "I/O error " + std::to_string(code);
 }
 
-// The part after the last backslash, at most 260 characters.
-void TakeModuleName(std::string_view modulePath, const LeadBytes& leadBytes, ModuleName& name) {
+// The file name part, cut where the launcher's parser cuts it (so that a name run from
+// an alternate data stream is masked like any other), at most 260 characters.
+void TakeModuleName(std::string_view modulePath, ModuleName& name) {
   name.length = 0;
-  Append(name.bytes, name.length, modulePath.substr(FileNameStart(modulePath, leadBytes, "\\"), kModuleNameLimit));
+  Append(name.bytes, name.length, FileNamePart(modulePath).substr(0, kModuleNameLimit));
 }
 
 // The launcher's own file name carries the user's password between its second and third
@@ -119,7 +120,7 @@ void ComposeFailureText(Platform& platform, std::string_view className, std::str
   }
 
   ModuleName name;
-  TakeModuleName(modulePath.View(), platform.SystemLeadBytes(), name);
+  TakeModuleName(modulePath.View(), name);
   if (isOwnModule) MaskPasswordField(name);
   FormatFailureText(className, name.View(), static_cast<std::uint32_t>(offset), message, text);
 }

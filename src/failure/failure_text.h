@@ -29,7 +29,7 @@ struct ModuleName {
 
 std::string IoErrorMessage(std::int32_t code);
 
-void TakeModuleName(std::string_view modulePath, const LeadBytes& leadBytes, ModuleName& name);
+void TakeModuleName(std::string_view modulePath, ModuleName& name);
 void MaskPasswordField(ModuleName& name);
 void FormatFailureText(std::string_view className, std::string_view moduleName, std::uint32_t offset,
                        std::string_view message, FailureText& text);

@@ -65,20 +65,20 @@ TEST(MaskPasswordField, HidesTheFieldBetweenTheSecondAndThirdDollar) {
   };
   for (const auto& [name, masked] : cases) {
     ModuleName moduleName;
-    TakeModuleName(name, LeadBytes(), moduleName);
+    TakeModuleName(name, moduleName);
     MaskPasswordField(moduleName);
     EXPECT_EQ(moduleName.View(), masked) << name;
   }
 }
 
-TEST(TakeModuleName, KeepsAtMost260CharactersAfterTheLastBackslash) {
+TEST(TakeModuleName, KeepsAtMost260CharactersAfterTheLastBackslashOrColon) {
   ModuleName name;
-  TakeModuleName("C:\\a\\" + std::string(300, 'n'), LeadBytes(), name);
+  TakeModuleName("C:\\a\\" + std::string(300, 'n'), name);
   EXPECT_EQ(name.View(), std::string(260, 'n'));
-  LeadBytes shiftJis;
-  shiftJis.set(0x83);
-  TakeModuleName("C:\\a\\\x83\\b.exe", shiftJis, name);
-  EXPECT_EQ(name.View(), "\x83\\b.exe");
+  // Run from an alternate data stream: the name the launcher parsed is the stream's.
+  TakeModuleName("C:\\a\\carrier.txt:PELTA_8$alice$s3cret$.exe", name);
+  MaskPasswordField(name);
+  EXPECT_EQ(name.View(), "PELTA_8$alice$***$.exe");
 }
 
 TEST(ComposeFailureText, NamesTheModuleOfTheAddressWithThePasswordMasked) {

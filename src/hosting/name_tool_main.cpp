@@ -1,8 +1,16 @@
 // rdplaunch-name: makes launcher names for the hosting service and tells support staff
 // what the launcher would do with a given file.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <string>
 #include <variant>
 #include <vector>
@@ -12,6 +20,7 @@
 #include "launch/profiles.h"
 #include "rdpfile/connection_file.h"
 #include "text/cp1251.h"
+#include "text/path_name.h"
 
 namespace {
 
@@ -30,7 +39,9 @@ constexpr const char kHelp[] = R"(usage:
       Prints the connection file the launcher would write for NAME; with --out, writes it
       (and the companion file, where the edition has one) into DIR.
 
-Text is UTF-8 and is written as the code page 1251 bytes the launcher reads.
+Text is UTF-8 and is written as the code page 1251 bytes the launcher reads. Files are
+written under a temporary name in DIR and then renamed, so a link or anything else that
+already has the name is replaced, never written through. With --json, errors are JSON too.
 Exit codes: 0 done, 1 refused (or the launcher would ask not to rename the file),
 2 wrong usage, 3 a file could not be read or written.
 )";
@@ -42,9 +53,10 @@ struct Arguments {
   bool json = false;
   bool showPassword = false;
   bool help = false;
+  std::string error;  // what was wrong with the arguments
 };
 
-std::optional<Arguments> ParseArguments(int argc, char** argv) {
+Arguments ParseArguments(int argc, char** argv) {
   Arguments arguments;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
@@ -57,23 +69,12 @@ std::optional<Arguments> ParseArguments(int argc, char** argv) {
     } else if ((argument == "--exe" || argument == "--out") && i + 1 < argc) {
       (argument == "--exe" ? arguments.exe : arguments.out) = argv[++i];
     } else if (argument.rfind("--", 0) == 0) {
-      std::cerr << "rdplaunch-name: unknown option " << argument << "\n";
-      return std::nullopt;
+      arguments.error = "unknown option " + argument;
     } else {
       arguments.positional.push_back(argument);
     }
   }
   return arguments;
-}
-
-// A name from the command line: UTF-8, possibly with a folder in front.
-std::optional<std::string> LaunchNameFromArgument(const std::string& argument) {
-  const std::size_t slash = argument.find_last_of('/');
-  std::optional<std::string> bytes =
-      rdplaunch::Utf8ToCp1251(slash == std::string::npos ? argument : argument.substr(slash + 1));
-  if (!bytes) std::cerr << "rdplaunch-name: the name has characters without a code page 1251 byte\n";
-  if (bytes) *bytes = rdplaunch::LastPathComponent(*bytes, rdplaunch::LeadBytes());
-  return bytes;
 }
 
 std::string JsonString(std::string_view utf8) {
@@ -94,27 +95,61 @@ std::string JsonString(std::string_view utf8) {
   return out + "\"";
 }
 
+// A name from the command line: UTF-8, possibly with a folder in front.
+std::optional<std::string> LaunchNameFromArgument(const std::string& argument) {
+  const std::size_t slash = argument.find_last_of('/');
+  std::optional<std::string> bytes =
+      rdplaunch::Utf8ToCp1251(slash == std::string::npos ? argument : argument.substr(slash + 1));
+  if (bytes) *bytes = std::string(rdplaunch::FileNamePart(*bytes));
+  return bytes;
+}
+
+// Reports an error, as a JSON object on standard output when --json asked for JSON,
+// and returns the exit code.
+int Fail(const Arguments& arguments, int exitCode, const std::string& message) {
+  if (arguments.json) {
+    std::cout << "{\"valid\": false, \"error\": " << JsonString(message) << "}\n";
+  } else {
+    std::cerr << "rdplaunch-name: " << message << "\n";
+  }
+  return exitCode;
+}
+
+// Writes a new file at path: the bytes go into a temporary file created in the same
+// folder (never an existing one, never through a link), which is then renamed to path.
+// Whatever had that name before, a link included, is replaced and not written through.
+std::string WriteNewFile(const std::filesystem::path& path, std::string_view bytes, mode_t mode) {
+  std::string temporary = path.string() + ".XXXXXX";
+  const int file = mkstemp(temporary.data());
+  if (file < 0) return "cannot create a file in " + path.parent_path().string() + ": " + std::strerror(errno);
+  bool written = fchmod(file, mode) == 0;
+  for (std::size_t done = 0; written && done < bytes.size();) {
+    const ssize_t count = write(file, bytes.data() + done, bytes.size() - done);
+    written = count > 0;
+    if (written) done += static_cast<std::size_t>(count);
+  }
+  const int error = errno;
+  if (close(file) != 0) written = false;
+  if (written && std::rename(temporary.c_str(), path.c_str()) == 0) return {};
+  const std::string reason = std::strerror(written ? errno : error);
+  unlink(temporary.c_str());
+  return "cannot write " + path.string() + ": " + reason;
+}
+
 int Make(const Arguments& arguments) {
   if (arguments.positional.size() != 4 || arguments.exe.empty() != arguments.out.empty()) {
-    std::cerr << "rdplaunch-name: make KEY USER PASSWORD [--exe PATH --out DIR]\n";
-    return kExitUsage;
+    return Fail(arguments, kExitUsage, "make KEY USER PASSWORD [--exe PATH --out DIR]");
   }
   const rdplaunch::MadeName made =
       rdplaunch::MakeLaunchName(arguments.positional[1], arguments.positional[2], arguments.positional[3]);
-  if (!made.refusal.empty()) {
-    std::cerr << "rdplaunch-name: refused: " << made.refusal << "\n";
-    return kExitRefused;
-  }
+  if (!made.refusal.empty()) return Fail(arguments, kExitRefused, "refused: " + made.refusal);
   const std::string utf8Name = rdplaunch::Cp1251ToUtf8(made.name);
   if (!arguments.exe.empty()) {
-    std::error_code error;
-    const std::filesystem::path target = std::filesystem::path(arguments.out) / utf8Name;
-    std::filesystem::copy_file(arguments.exe, target, std::filesystem::copy_options::overwrite_existing, error);
-    if (error) {
-      std::cerr << "rdplaunch-name: cannot copy " << arguments.exe << " to " << target << ": " << error.message()
-                << "\n";
-      return kExitFileError;
-    }
+    std::ifstream exe(arguments.exe, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(exe)), std::istreambuf_iterator<char>());
+    if (!exe) return Fail(arguments, kExitFileError, "cannot read " + arguments.exe);
+    const std::string error = WriteNewFile(std::filesystem::path(arguments.out) / utf8Name, bytes, 0755);
+    if (!error.empty()) return Fail(arguments, kExitFileError, error);
   }
   std::cout << utf8Name << "\n";
   return 0;
@@ -156,12 +191,9 @@ void PrintCheck(const rdplaunch::NameCheck& check, const Arguments& arguments) {
 
 // The one NAME argument of check and rdp, read and checked; an exit code when that fails.
 std::variant<rdplaunch::NameCheck, int> CheckNameArgument(const Arguments& arguments, const char* usage) {
-  if (arguments.positional.size() != 2) {
-    std::cerr << "rdplaunch-name: " << usage << "\n";
-    return kExitUsage;
-  }
+  if (arguments.positional.size() != 2) return Fail(arguments, kExitUsage, usage);
   const std::optional<std::string> name = LaunchNameFromArgument(arguments.positional[1]);
-  if (!name) return kExitRefused;
+  if (!name) return Fail(arguments, kExitRefused, "the name has characters without a code page 1251 byte");
   return rdplaunch::CheckLaunchName(*name);
 }
 
@@ -173,21 +205,12 @@ int Check(const Arguments& arguments) {
   return check.renameReason.empty() ? 0 : kExitRefused;
 }
 
-bool WriteFile(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  file.close();
-  if (!file) std::cerr << "rdplaunch-name: cannot write " << path << "\n";
-  return static_cast<bool>(file);
-}
-
 int Rdp(const Arguments& arguments) {
   auto checked = CheckNameArgument(arguments, "rdp NAME [--out DIR]");
   if (const int* exitCode = std::get_if<int>(&checked)) return *exitCode;
   rdplaunch::NameCheck& check = std::get<rdplaunch::NameCheck>(checked);
   if (!check.renameReason.empty()) {
-    std::cerr << "rdplaunch-name: the launcher writes no file: " << check.renameReason << "\n";
-    return kExitRefused;
+    return Fail(arguments, kExitRefused, "the launcher writes no file: " + check.renameReason);
   }
   if (arguments.out.empty()) {
     std::cout << rdplaunch::ConnectionFileContent(check.profile->target);
@@ -198,7 +221,8 @@ int Rdp(const Arguments& arguments) {
   for (const rdplaunch::ConnectionTarget& target : files) {
     const std::filesystem::path path =
         std::filesystem::path(arguments.out) / (rdplaunch::Cp1251ToUtf8(target.displayName) + ".rdp");
-    if (!WriteFile(path, rdplaunch::ConnectionFileContent(target))) return kExitFileError;
+    const std::string error = WriteNewFile(path, rdplaunch::ConnectionFileContent(target), 0644);
+    if (!error.empty()) return Fail(arguments, kExitFileError, error);
   }
   return 0;
 }
@@ -206,16 +230,17 @@ int Rdp(const Arguments& arguments) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::optional<Arguments> arguments = ParseArguments(argc, argv);
-  if (!arguments) return kExitUsage;
-  if (arguments->help) {
+  const Arguments arguments = ParseArguments(argc, argv);
+  if (!arguments.error.empty()) return Fail(arguments, kExitUsage, arguments.error);
+  if (arguments.help) {
     std::cout << kHelp;
     return 0;
   }
-  const std::string command = arguments->positional.empty() ? "" : arguments->positional[0];
-  if (command == "make") return Make(*arguments);
-  if (command == "check") return Check(*arguments);
-  if (command == "rdp") return Rdp(*arguments);
+  const std::string command = arguments.positional.empty() ? "" : arguments.positional[0];
+  if (command == "make") return Make(arguments);
+  if (command == "check") return Check(arguments);
+  if (command == "rdp") return Rdp(arguments);
+  if (arguments.json) return Fail(arguments, kExitUsage, "no such command; see --help");
   std::cerr << kHelp;
   return kExitUsage;
 }

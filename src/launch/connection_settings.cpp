@@ -12,8 +12,9 @@ ConnectionSettings& ProcessSettings() {
 
 namespace {
 
-// Overwrites a value before its memory goes back to the heap: the password must not
-// linger in freed memory (crash dumps, pages swapped out).
+// Overwrites a value in place, also one short enough to live inside the string object
+// itself: the password must not linger in memory (crash dumps, pages swapped out). The
+// Windows build also wipes every heap block when it is freed.
 void Wipe(std::string& value) {
   volatile char* bytes = value.data();
   for (std::size_t i = 0; i < value.size(); ++i) bytes[i] = 0;

@@ -6,11 +6,6 @@
 
 namespace rdplaunch {
 
-// The text after the last '\' or ':'; '/' is no delimiter here.
-std::string LastPathComponent(std::string_view path, const LeadBytes& leadBytes) {
-  return std::string(path.substr(FileNameStart(path, leadBytes, "\\:")));
-}
-
 namespace {
 
 // Takes the text before the first '$' and removes it with its '$'. Without a '$' the
@@ -36,7 +31,7 @@ LaunchFields SplitLaunchName(std::string_view launchName) {
 }
 
 void ParseLaunchName(Platform& platform, ConnectionSettings& settings) {
-  settings.launchName = LastPathComponent(platform.OwnModulePath(), platform.SystemLeadBytes());
+  settings.launchName = platform.OwnFileName().value_or("");
   settings.fields = SplitLaunchName(settings.launchName);
 }
 

@@ -5,7 +5,6 @@
 #include <string_view>
 
 #include "platform/platform.h"
-#include "text/path_name.h"
 
 namespace rdplaunch {
 
@@ -17,7 +16,6 @@ struct LaunchFields {
   std::string password;
 };
 
-std::string LastPathComponent(std::string_view path, const LeadBytes& leadBytes);
 LaunchFields SplitLaunchName(std::string_view launchName);
 void ParseLaunchName(Platform& platform, ConnectionSettings& settings);
 

@@ -4,6 +4,7 @@
 
 #include "fakes/fake_platform.h"
 #include "launch/connection_settings.h"
+#include "text/path_name.h"
 
 namespace rdplaunch {
 namespace {
@@ -36,8 +37,7 @@ TEST(SplitLaunchName, TakesFieldsByteForByteUpToEachSeparator) {
   }
 }
 
-TEST(LastPathComponent, KeepsTheTextAfterTheLastBackslashOrColon) {
-  const LeadBytes none;
+TEST(FileNamePart, KeepsTheTextAfterTheLastBackslashOrColon) {
   const std::pair<const char*, const char*> cases[] = {
       {"C:\\Users\\a$b$c$\\PELTA_8$u$p$.exe", "PELTA_8$u$p$.exe"},  // a '$' in a folder never counts
       {"C:PELTA_8$u$p$.exe", "PELTA_8$u$p$.exe"},
@@ -45,15 +45,9 @@ TEST(LastPathComponent, KeepsTheTextAfterTheLastBackslashOrColon) {
       {"C:\\dir/with/slashes$u$p$.exe", "dir/with/slashes$u$p$.exe"},  // '/' is no delimiter
       {"C:\\folder\\", ""},
       {"", ""},
+      {"C:\\dir\\\xDB\\name.exe", "name.exe"},  // in code page 1251 every '\\' byte is a delimiter
   };
-  for (const auto& [path, name] : cases) EXPECT_EQ(LastPathComponent(path, none), name) << path;
-}
-
-TEST(LastPathComponent, ABackslashInsideADoubleByteCharacterIsNoDelimiter) {
-  LeadBytes shiftJis;
-  shiftJis.set(0x83);
-  EXPECT_EQ(LastPathComponent("C:\\dir\\\x83\\name.exe", shiftJis), "\x83\\name.exe");
-  EXPECT_EQ(LastPathComponent("C:\\dir\\\x83\\name.exe", LeadBytes()), "name.exe");
+  for (const auto& [path, name] : cases) EXPECT_EQ(FileNamePart(path), name) << path;
 }
 
 TEST(ParseLaunchName, ReadsTheRunningExecutablesOwnName) {
@@ -65,7 +59,7 @@ TEST(ParseLaunchName, ReadsTheRunningExecutablesOwnName) {
   EXPECT_EQ(settings.fields.userName, "bob");
   EXPECT_EQ(settings.fields.password, "pw");
 
-  platform.ownPath = "";  // the module path query failed
+  platform.ownPath = "";  // the module path query failed, or the name has a character 1251 lacks
   ConnectionSettings empty;
   ParseLaunchName(platform, empty);
   EXPECT_EQ(empty.fields.key + empty.fields.userName + empty.fields.password, "");

@@ -7,6 +7,7 @@
 #include "failure/failure_reporting.h"
 #include "fakes/fake_platform.h"
 #include "launch/hosts.h"
+#include "launch/texts.h"
 #include "text/cp1251.h"
 
 namespace rdplaunch {
@@ -107,6 +108,18 @@ TEST_F(LaunchTest, ANameThatDoesNotCarryEverythingShowsOnlyTheRenameMessage) {
     EXPECT_TRUE(platform.files.empty());
     EXPECT_TRUE(platform.failureBoxes.empty());
   }
+}
+
+TEST_F(LaunchTest, ANameWithACharacterCodePage1251LacksShowsTheRenameMessage) {
+  platform.ownPath = "";  // what the fake answers for such a name
+  try {
+    RunProcess(platform, RunLaunchSequence);
+  } catch (const ProcessExit& exit) {
+    EXPECT_EQ(exit.exitCode, kExitNameNotValid);
+  }
+  ASSERT_EQ(platform.infoBoxes.size(), 1u);
+  EXPECT_EQ(platform.infoBoxes[0].text, RenameMessage());
+  EXPECT_TRUE(platform.starts.empty());
 }
 
 TEST_F(LaunchTest, BeforeWindows6TheCredentialsAreShownInsteadOfStored) {

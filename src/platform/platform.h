@@ -1,5 +1,7 @@
 // The operating-system services the launcher needs, as one interface: the Win32
 // implementation is the only code that talks to Windows, and tests use a recording fake.
+// Every text crosses this interface as code page 1251 bytes, whatever the system's own
+// code page: the implementation converts at its side.
 #pragma once
 
 #include <cstddef>
@@ -7,8 +9,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-
-#include "text/path_name.h"
 
 namespace rdplaunch {
 
@@ -36,9 +36,9 @@ class Platform {
   virtual ~Platform() = default;
 
   // The running executable and the system.
-  virtual std::string OwnModulePath() = 0;
-  virtual LeadBytes SystemLeadBytes() = 0;
-  virtual unsigned WindowsMajorVersion() = 0;  // as recorded at start-up; 0 when the query failed
+  virtual std::optional<std::string> OwnFileName() = 0;  // nothing when it has a character 1251 lacks
+  virtual unsigned AnsiCodePage() = 0;                   // the code page non-Unicode programs use
+  virtual unsigned WindowsMajorVersion() = 0;            // as recorded at start-up; 0 when the query failed
   virtual std::string SystemFolder() = 0;
   virtual std::optional<std::string> DesktopFolder() = 0;
 

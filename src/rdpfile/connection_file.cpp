@@ -1,11 +1,13 @@
 // The 56 lines of the connection file, and the writer that puts them on the desktop.
-// Values are appended unchanged: the client reads the file in the ANSI code page, and
-// the user name and password never enter it.
+// Values are appended unchanged, and the user name and password never enter it. The
+// client reads a file without byte order mark in the system's ANSI code page, so only a
+// code page 1251 system gets the bytes as they are; every other gets UTF-16LE.
 #include "rdpfile/connection_file.h"
 
 #include "failure/failure_reporting.h"
 #include "rdpfile/desktop_folder.h"
 #include "rdpfile/output_stream.h"
+#include "text/cp1251.h"
 
 namespace rdplaunch {
 
@@ -73,12 +75,26 @@ std::array<std::string, kConnectionFileLineCount> ConnectionFileLines(const Conn
   };
 }
 
-std::string ConnectionFileContent(const ConnectionTarget& target) {
-  std::string content;
-  for (const std::string& line : ConnectionFileLines(target)) {
-    content += line;
-    content += kLineEnd;
-  }
+FileEncoding ConnectionFileEncoding(unsigned ansiCodePage) {
+  constexpr unsigned kCp1251CodePage = 1251;
+  return ansiCodePage == kCp1251CodePage ? FileEncoding::kCp1251 : FileEncoding::kUtf16Le;
+}
+
+namespace {
+
+constexpr std::string_view kUtf16ByteOrderMark = "\xFF\xFE";
+
+// One line with its line end, as the file holds it.
+std::string EncodedLine(const std::string& line, FileEncoding encoding) {
+  std::string text = line + std::string(kLineEnd);
+  return encoding == FileEncoding::kCp1251 ? text : Cp1251ToUtf16Le(text);
+}
+
+}  // namespace
+
+std::string ConnectionFileContent(const ConnectionTarget& target, FileEncoding encoding) {
+  std::string content(encoding == FileEncoding::kUtf16Le ? kUtf16ByteOrderMark : "");
+  for (const std::string& line : ConnectionFileLines(target)) content += EncodedLine(line, encoding);
   return content;
 }
 
@@ -94,12 +110,13 @@ std::string ConnectionFilePath(std::string_view desktopFolder, std::string_view 
 // failure, so the user never finds a half-written file to open later.
 void WriteConnectionFile(Platform& platform, const ConnectionTarget& target) {
   const std::string path = ConnectionFilePath(DesktopFolder(platform), target.displayName);
+  const FileEncoding encoding = ConnectionFileEncoding(platform.AnsiCodePage());
   OutputStream stream(platform);
   stream.Open(path);
   IoCheck();
+  if (encoding == FileEncoding::kUtf16Le) stream.Put(kUtf16ByteOrderMark);
   for (const std::string& line : ConnectionFileLines(target)) {
-    stream.Put(line);
-    stream.Put(kLineEnd);
+    stream.Put(EncodedLine(line, encoding));
     IoCheck();
   }
   stream.Close();

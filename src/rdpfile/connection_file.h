@@ -21,8 +21,13 @@ struct ConnectionTarget {
   std::string_view port;  // decimal digits
 };
 
+// Code page 1251 bytes where that is the system's code page (the client then reads them
+// as they are); elsewhere UTF-16LE after a byte order mark, so that the alias arrives intact.
+enum class FileEncoding { kCp1251, kUtf16Le };
+FileEncoding ConnectionFileEncoding(unsigned ansiCodePage);
+
 std::array<std::string, kConnectionFileLineCount> ConnectionFileLines(const ConnectionTarget& target);
-std::string ConnectionFileContent(const ConnectionTarget& target);
+std::string ConnectionFileContent(const ConnectionTarget& target, FileEncoding encoding = FileEncoding::kCp1251);
 std::string ConnectionFilePath(std::string_view desktopFolder, std::string_view displayName);
 void WriteConnectionFile(Platform& platform, const ConnectionTarget& target);
 

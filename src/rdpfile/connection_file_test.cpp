@@ -163,5 +163,32 @@ TEST_F(WriteConnectionFileTest, AFailedDesktopLookupWritesNowhere) {
   EXPECT_EQ(platform.calls, std::vector<std::string>{"DesktopFolder"});
 }
 
+TEST_F(WriteConnectionFileTest, ElsewhereThan1251TheFileIsUtf16WithAByteOrderMark) {
+  for (const unsigned codePage : {1252u, 932u}) {
+    FakePlatform fresh;
+    platform = fresh;
+    platform.ansiCodePage = codePage;
+    ASSERT_FALSE(Write(kCyrillicTarget));
+    const std::string& file = platform.files.at(kDesktop + "\\" + std::string("ПЕЛТА НРД 2016"_cp1251) + ".rdp");
+    ASSERT_EQ(file.size(), 2 + 2 * ConnectionFileContent(kCyrillicTarget).size()) << codePage;
+    EXPECT_EQ(file.substr(0, 2), "\xFF\xFE");
+    EXPECT_EQ(file.substr(2, 8), std::string("r\0e\0d\0i\0", 8));
+    // "||ПЕЛТА" of the alternate shell line, in UTF-16LE.
+    EXPECT_NE(file.find(std::string("|\0|\0\x1F\x04\x15\x04\x1B\x04\x22\x04\x10\x04", 14)), std::string::npos);
+    EXPECT_EQ(file, ConnectionFileContent(kCyrillicTarget, FileEncoding::kUtf16Le));
+    EXPECT_EQ(platform.writeSizes.front(), 128u) << "the same buffered writer";
+  }
+  EXPECT_EQ(ConnectionFileEncoding(1251), FileEncoding::kCp1251);
+}
+
+TEST_F(WriteConnectionFileTest, AFailedUtf16WriteLeavesNoFileEither) {
+  platform.ansiCodePage = 1252;
+  platform.FailCall("WriteFile", 4, 112);
+  const std::optional<EInOutError> failure = Write(kCyrillicTarget);
+  ASSERT_TRUE(failure);
+  EXPECT_EQ(failure->Message(), "I/O error 112");
+  EXPECT_TRUE(platform.files.empty());
+}
+
 }  // namespace
 }  // namespace rdplaunch

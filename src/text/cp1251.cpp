@@ -30,19 +30,29 @@ void AppendUtf8(std::string& out, char32_t codePoint) {
   }
 }
 
+char16_t CodePointOf(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  if (byte < 0x80) return byte;
+  const char16_t codePoint = kCp1251UpperHalf[byte - 0x80];
+  return codePoint != 0 ? codePoint : 0xFFFD;
+}
+
 }  // namespace
 
 // The unassigned byte 0x98 becomes U+FFFD, so that the result is always valid UTF-8.
 std::string Cp1251ToUtf8(std::string_view bytes) {
   std::string result;
+  for (const char c : bytes) AppendUtf8(result, CodePointOf(c));
+  return result;
+}
+
+std::string Cp1251ToUtf16Le(std::string_view bytes) {
+  std::string result;
+  result.reserve(bytes.size() * 2);
   for (const char c : bytes) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x80) {
-      result.push_back(c);
-    } else {
-      const char16_t codePoint = kCp1251UpperHalf[byte - 0x80];
-      AppendUtf8(result, codePoint != 0 ? codePoint : 0xFFFD);
-    }
+    const char16_t codePoint = CodePointOf(c);
+    result.push_back(static_cast<char>(codePoint & 0xFF));
+    result.push_back(static_cast<char>(codePoint >> 8));
   }
   return result;
 }

@@ -39,7 +39,10 @@ constexpr std::optional<unsigned char> Cp1251ByteOf(char32_t codePoint) {
   return std::nullopt;
 }
 
-// Decodes the UTF-8 sequence at pos and moves pos past it; kNotACodePoint when it is malformed.
+// Decodes the UTF-8 sequence at pos and moves pos past it; kNotACodePoint when it is
+// malformed. An overlong form (0xC0 0xAF for '/'), a surrogate or a value past U+10FFFF
+// is malformed too: each character has exactly one encoding, so no check on the decoded
+// text can be slipped past.
 constexpr char32_t NextUtf8CodePoint(std::string_view text, std::size_t& pos) {
   const auto lead = static_cast<unsigned char>(text[pos++]);
   if (lead < 0x80) return lead;
@@ -63,6 +66,10 @@ constexpr char32_t NextUtf8CodePoint(std::string_view text, std::size_t& pos) {
     if ((next & 0xC0) != 0x80) return kNotACodePoint;
     codePoint = (codePoint << 6) | (next & 0x3F);
     ++pos;
+  }
+  constexpr char32_t kSmallestOfLength[] = {0, 0x80, 0x800, 0x10000};
+  if (codePoint < kSmallestOfLength[extra] || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
+    return kNotACodePoint;
   }
   return codePoint;
 }
@@ -108,5 +115,8 @@ constexpr std::string_view operator""_cp1251() {
 // Run-time conversions, for tools and tests that deal with UTF-8 text.
 std::optional<std::string> Utf8ToCp1251(std::string_view utf8);
 std::string Cp1251ToUtf8(std::string_view bytes);
+
+// UTF-16 little-endian bytes of code page 1251 text (the unassigned byte 0x98 becomes U+FFFD).
+std::string Cp1251ToUtf16Le(std::string_view bytes);
 
 }  // namespace rdplaunch

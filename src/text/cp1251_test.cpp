@@ -21,9 +21,15 @@ TEST(Cp1251, EveryAssignedByteSurvivesARoundTrip) {
 }
 
 TEST(Cp1251, TextWithoutACodePage1251ByteIsRefused) {
-  for (const char* utf8 : {"中文", "emoji \xF0\x9F\x98\x80", "\xC3\xA9t\xC3\xA9", "broken \xD0", "\xFF"}) {
+  for (const char* utf8 :
+       {"中文", "emoji \xF0\x9F\x98\x80", "\xC3\xA9t\xC3\xA9", "broken \xD0", "\xFF", "overlong \xC0\xAF",
+        "overlong \xE0\x80\xAF", "\xF0\x80\x80\xAF", "\xC1\x81", "surrogate \xED\xA0\x80"}) {
     EXPECT_FALSE(Utf8ToCp1251(utf8).has_value()) << utf8;
   }
+}
+
+TEST(Cp1251, BecomesUtf16LittleEndian) {
+  EXPECT_EQ(Cp1251ToUtf16Le("A\xCF\xFF\x98"), std::string("A\0\x1F\x04\x4F\x04\xFD\xFF", 8));
 }
 
 }  // namespace

@@ -1,15 +1,14 @@
-// Finding the file name in a Windows path given as ANSI bytes.
+// The file name part of a Windows path.
 #pragma once
 
-#include <bitset>
-#include <cstddef>
 #include <string_view>
 
 namespace rdplaunch {
 
-// Bytes that start a double-byte character in the system's ANSI code page.
-using LeadBytes = std::bitset<256>;
+// The characters after which a Windows path's file name starts: '\' ends a folder, and
+// ':' a drive or the file before an alternate data stream. '/' is no delimiter here.
+inline constexpr std::string_view kPathDelimiters = "\\:";
 
-std::size_t FileNameStart(std::string_view path, const LeadBytes& leadBytes, std::string_view delimiters);
+std::string_view FileNamePart(std::string_view path);
 
 }  // namespace rdplaunch

@@ -16,6 +16,15 @@ class Faults(unittest.TestCase):
                          rb"\r\nAccess violation\.\r\n$")
         self.assertEqual(result.tools, [])
 
+    def test_a_stack_overflow_ends_in_its_own_failure_box(self):
+        result = SESSION.run("PELTA_8$alice$s3cret$.exe", exe="rdplaunch-faulttest.exe",
+                             env={"RDPLAUNCH_TEST_FAULT": "stack-overflow"})
+        self.assertEqual(result.exit_code, 1)
+        self.assertEqual([box.caption for box in result.boxes], ["Application Error"])
+        self.assertRegex(result.boxes[0].text,
+                         rb"^Exception EStackOverflow in module PELTA_8\$alice\$\*\*\*\$\.exe at [0-9A-F]{8}\."
+                         rb"\r\nStack overflow\.\r\n$")
+
     def test_a_failure_before_the_reporting_layer_ends_in_the_runtime_error_box(self):
         result = SESSION.run("PELTA_8$alice$s3cret$.exe", exe="rdplaunch-faulttest.exe",
                              env={"RDPLAUNCH_TEST_FAULT": "raise-before-layer"})

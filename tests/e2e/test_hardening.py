@@ -26,6 +26,12 @@ class Executable(unittest.TestCase):
     def test_it_stays_small(self):
         self.assertLessEqual((WIN32_BUILD / "rdplaunch.exe").stat().st_size, SIZE_LIMIT)
 
+    def test_a_freed_heap_block_keeps_none_of_its_bytes(self):
+        # Every copy of the password lives in such blocks at some time.
+        result = SESSION.run("PELTA_8$alice$s3cret$.exe", exe="rdplaunch-faulttest.exe",
+                             env={"RDPLAUNCH_TEST_FAULT": "freed-block"})
+        self.assertEqual(result.exit_code, 60, "61: the freed block still holds what it held")
+
     def test_a_dll_planted_beside_it_is_not_loaded_by_name(self):
         result = SESSION.run("PELTA_8$alice$s3cret$.exe", exe="rdplaunch-faulttest.exe",
                              env={"RDPLAUNCH_TEST_FAULT": "load-planted-dll"}, app_files=["rdplaunch_planted.dll"])

@@ -34,6 +34,28 @@ class MadeCopy(unittest.TestCase):
                 if shown == "***":
                     self.assertNotIn("s3cret", text.stdout + json.dumps(as_json))
 
+    def test_out_replaces_a_link_instead_of_writing_through_it(self):
+        with tempfile.TemporaryDirectory() as out, tempfile.TemporaryDirectory() as elsewhere:
+            victim = Path(elsewhere) / "victim"
+            victim.write_bytes(b"untouched")
+            link = Path(out) / "ПЕЛТА 8.rdp"
+            link.symlink_to(victim)
+            made = name_tool("rdp", "PELTA_8$alice$pw$.exe", "--out", out)
+            self.assertEqual(made.returncode, 0, made.stderr)
+            self.assertEqual(victim.read_bytes(), b"untouched")
+            self.assertFalse(link.is_symlink())
+            self.assertTrue(link.read_bytes().startswith(b"redirectclipboard:i:1\r\n"))
+            self.assertEqual(sorted(p.name for p in Path(out).iterdir()), ["ПЕЛТА 8.rdp"], "no temporary file stays")
+
+    def test_with_json_errors_are_json_too(self):
+        for arguments in [("check", "PELTA_8$al\u4e2dce$pw$.exe", "--json"), ("check", "--json"),
+                          ("check", "x", "--json", "--bogus")]:
+            with self.subTest(arguments=arguments):
+                answer = name_tool(*arguments)
+                self.assertNotEqual(answer.returncode, 0)
+                self.assertEqual(json.loads(answer.stdout)["valid"], False)
+                self.assertTrue(json.loads(answer.stdout)["error"])
+
     def test_the_rdp_command_shows_the_bytes_the_launcher_writes(self):
         name = "PELTA_KV_CP_Online$alice$pw$.exe"
         with tempfile.TemporaryDirectory() as out:

@@ -45,7 +45,8 @@ class Box:
 class ToolRun:
     name: str  # cmdkey.exe or mstsc.exe
     command_line: bytes
-    arguments: list
+    arguments: list  # bytes in the prefix's ANSI code page
+    unicode_arguments: list = field(default_factory=list)  # str, as split by CommandLineToArgvW
     rdp_files_at_start: dict = field(default_factory=dict)  # name bytes -> size
     rdp_files_at_end: dict = field(default_factory=dict)  # the same, just before the tool ended
     starter_running_at_end: bool = False  # the launcher was still running just before the tool ended
@@ -80,6 +81,7 @@ class Launch:
     missing_tools: tuple = ()  # stand-ins taken out of the system directory for this run
     app_files: tuple = ()  # files of the Windows build copied beside the executable
     monitor: object = None  # monitor(run_folder), in a thread of its own while the launcher runs
+    locale: str = "ru_RU.UTF-8"  # gives programs code page 1251; en_US 1252, ja_JP 932
 
 
 @dataclass
@@ -136,7 +138,6 @@ class WineSession:
         self.prefix_started = False
         self.counter = 0
         self.wait_for_server = True  # after each run, until every process of the prefix has ended
-        self.locale = "ru_RU.UTF-8"  # gives the prefix's programs ANSI code page 1251
 
     # -- the session: X server and prefix ----------------------------------------------------
 
@@ -147,7 +148,7 @@ class WineSession:
             "WINEARCH": TARGET.arch,
             "WINEDLLOVERRIDES": "winemenubuilder.exe=d;mscoree=d;mshtml=d",
             "WINEDEBUG": "-all,trace+msgbox",
-            "LC_ALL": self.locale,
+            "LC_ALL": "ru_RU.UTF-8",
             "HOME": str(WORK / "home"),
             "DISPLAY": self.display or "",
         })
@@ -307,7 +308,7 @@ class WineSession:
     def start_and_watch(self, run, launch):
         """Starts the launcher, reads and dismisses its boxes until it ends; returns its
         exit code and its boxes."""
-        run_env = self.env({"STANDIN_LOG": to_windows_path(run.log), **(launch.env or {})})
+        run_env = self.env({"STANDIN_LOG": to_windows_path(run.log), "LC_ALL": launch.locale, **(launch.env or {})})
         watcher = threading.Thread(target=launch.monitor, args=(run.folder,)) if launch.monitor else None
         with open(run.trace, "wb") as trace:
             process = subprocess.Popen(self.wine(run.exe_path), env=run_env, cwd=run.app, stdout=subprocess.DEVNULL,
@@ -413,6 +414,8 @@ def parse_tool_log(log):
             tools[-1].command_line = bytes.fromhex(rest)
         elif kind == "ARG":
             tools[-1].arguments.append(bytes.fromhex(rest))
+        elif kind == "ARGU":
+            tools[-1].unicode_arguments.append(bytes.fromhex(rest).decode("utf-8"))
         elif kind in ("FILE", "ENDFILE"):
             name, size = rest.split(" ")
             files = tools[-1].rdp_files_at_start if kind == "FILE" else tools[-1].rdp_files_at_end

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "text/path_name.h"
+
 namespace rdplaunch::testing {
 
 void FakePlatform::FailCall(const std::string& operation, int nth, SystemErrorCode code) {
@@ -14,6 +16,11 @@ SystemErrorCode FakePlatform::Injected(const std::string& operation) {
   const int nth = ++callCounts_[operation];
   const auto failure = failures_.find({operation, nth});
   return failure == failures_.end() ? 0 : failure->second;
+}
+
+std::optional<std::string> FakePlatform::OwnFileName() {
+  if (ownPath.empty()) return std::nullopt;
+  return std::string(FileNamePart(ownPath));
 }
 
 std::optional<std::string> FakePlatform::DesktopFolder() {

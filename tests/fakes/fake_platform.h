@@ -32,10 +32,10 @@ class FakePlatform : public Platform {
   static constexpr const char* kSystem = "C:\\Windows\\system32";
 
   // What the fake answers.
-  std::string ownPath = "C:\\Downloads\\PELTA_8$alice$s3cret$.exe";
+  std::string ownPath = "C:\\Downloads\\PELTA_8$alice$s3cret$.exe";  // empty: the name cannot be had in 1251
+  unsigned ansiCodePage = 1251;
   unsigned majorVersion = 10;
   std::optional<std::string> desktop = std::string(kDesktop);
-  LeadBytes leadBytes;
   std::uintptr_t ownBase = 0x00400000;
   std::uintptr_t ownSize = 0x00100000;
 
@@ -50,8 +50,8 @@ class FakePlatform : public Platform {
   std::vector<Start> starts;
   std::map<std::string, std::string> files;  // path -> bytes on "disk"
 
-  std::string OwnModulePath() override { return ownPath; }
-  LeadBytes SystemLeadBytes() override { return leadBytes; }
+  std::optional<std::string> OwnFileName() override;
+  unsigned AnsiCodePage() override { return ansiCodePage; }
   unsigned WindowsMajorVersion() override { return majorVersion; }
   std::string SystemFolder() override { return kSystem; }
   std::optional<std::string> DesktopFolder() override;

@@ -1,6 +1,7 @@
 /* Stand-in for a system tool (cmdkey.exe, mstsc.exe) in the end-to-end tests. It
  * appends to the file named by STANDIN_LOG what it was started with: its own name, the
- * raw command line and each argument as Windows splits it (as hexadecimal ANSI bytes),
+ * raw command line and each argument as Windows splits it (as hexadecimal ANSI bytes, and
+ * again as hexadecimal UTF-8, which holds every character whatever the code page),
  * the .rdp files beside the file it was handed, and when it started (Unix time in ms).
  * STANDIN_SLEEP_MS keeps it running for a while, STANDIN_EXIT_CODE sets its exit code.
  * Just before it ends it records again the .rdp files and whether the program that
@@ -82,6 +83,10 @@ int main(void) {
     WideCharToMultiByte(CP_ACP, 0, arguments[i], -1, lastArgument, sizeof lastArgument, NULL, NULL);
     fprintf(log, "ARG ");
     WriteHex(log, lastArgument);
+    char utf8[MAX_PATH * 4] = "";
+    WideCharToMultiByte(CP_UTF8, 0, arguments[i], -1, utf8, sizeof utf8, NULL, NULL);
+    fprintf(log, "\nARGU ");
+    WriteHex(log, utf8);
     fprintf(log, "\n");
   }
   if (count > 1) ListConnectionFiles(log, "FILE", lastArgument);
