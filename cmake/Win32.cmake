@@ -4,10 +4,80 @@ set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 set(RDPLAUNCH_WIN32_LINK_OPTIONS -static -mwindows -s -Wl,--gc-sections)
 target_compile_options(rdplaunch_core PRIVATE -ffunction-sections -fdata-sections)
 
-add_executable(rdplaunch src/win32/main.cpp src/win32/win32_platform.cpp src/win32/lean_runtime.cpp)
-target_compile_options(rdplaunch PRIVATE -ffunction-sections -fdata-sections)
+include(cmake/Signing.cmake)
+
+# The executable's identity: its manifest, icon and version information. The texts are
+# read by Windows' installer detection too, which asks for elevation when one holds one
+# of its words, so such a text, or one with control characters, stops the configuration.
+enable_language(RC)
+set(RDPLAUNCH_PUBLISHER "Hosting Service" CACHE STRING "CompanyName of the version information")
+set(RDPLAUNCH_PRODUCT_NAME "Remote Application Launcher" CACHE STRING "ProductName of the version information")
+set(RDPLAUNCH_ICON "${CMAKE_SOURCE_DIR}/src/win32/rdplaunch.ico" CACHE FILEPATH "The executable's icon (.ico)")
+set(RDPLAUNCH_TIMESTAMP_URL "" CACHE STRING "RFC 3161 time-stamping service for the executable's signature")
+set(RDPLAUNCH_FILE_DESCRIPTION "Remote application launcher")
+set(RDPLAUNCH_COPYRIGHT "Copyright (C) ${RDPLAUNCH_PUBLISHER}")
+set(RDPLAUNCH_FILE_VERSION "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0")
+string(REPLACE "." "," RDPLAUNCH_VERSION_COMMAS "${RDPLAUNCH_FILE_VERSION}")
+
+foreach(variable RDPLAUNCH_PUBLISHER RDPLAUNCH_PRODUCT_NAME)
+  string(HEX "${${variable}}" hex)
+  string(REGEX MATCHALL ".." bytes "${hex}")
+  foreach(byte IN LISTS bytes)
+    if(byte STRLESS "20" OR byte STREQUAL "7f")
+      message(FATAL_ERROR "${variable} must not contain control characters")
+    endif()
+  endforeach()
+  string(TOLOWER "${${variable}}" lower)
+  foreach(word install setup update patch uninst upgrad)
+    if(lower MATCHES "${word}")
+      message(FATAL_ERROR "${variable} contains '${word}', a word for which Windows' installer detection asks "
+                          "for elevation: '${${variable}}'")
+    endif()
+  endforeach()
+  # In a resource script a quote is written twice and a backslash escapes.
+  string(REPLACE "\\" "\\\\" escaped "${${variable}}")
+  string(REPLACE "\"" "\"\"" ${variable}_RC "${escaped}")
+endforeach()
+string(REPLACE "\"" "\"\"" RDPLAUNCH_COPYRIGHT_RC "${RDPLAUNCH_COPYRIGHT}")
+string(REPLACE "\\" "\\\\" RDPLAUNCH_COPYRIGHT_RC "${RDPLAUNCH_COPYRIGHT_RC}")
+if(NOT EXISTS "${RDPLAUNCH_ICON}")
+  message(FATAL_ERROR "RDPLAUNCH_ICON: cannot read '${RDPLAUNCH_ICON}'")
+endif()
+set(RDPLAUNCH_ICON_PATH "${RDPLAUNCH_ICON}")
+set(RDPLAUNCH_MANIFEST_PATH "${CMAKE_BINARY_DIR}/generated/rdplaunch.manifest")
+configure_file(src/win32/rdplaunch.manifest ${RDPLAUNCH_MANIFEST_PATH} @ONLY)
+configure_file(src/win32/rdplaunch.rc.in ${CMAKE_BINARY_DIR}/generated/rdplaunch.rc @ONLY)
+set_property(SOURCE ${CMAKE_BINARY_DIR}/generated/rdplaunch.rc APPEND PROPERTY OBJECT_DEPENDS
+             ${RDPLAUNCH_ICON_PATH} ${RDPLAUNCH_MANIFEST_PATH})
+
+add_executable(rdplaunch src/win32/main.cpp src/win32/win32_platform.cpp src/win32/lean_runtime.cpp
+                         ${CMAKE_BINARY_DIR}/generated/rdplaunch.rc)
+target_compile_options(rdplaunch PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-ffunction-sections -fdata-sections>)
 target_link_libraries(rdplaunch PRIVATE rdplaunch_core)
 target_link_options(rdplaunch PRIVATE ${RDPLAUNCH_WIN32_LINK_OPTIONS})
+
+# Authenticode: a copy renamed for a user changes no byte, so every user's copy carries
+# the same signature and gathers the same reputation.
+if(RDPLAUNCH_SIGNING)
+  find_program(RDPLAUNCH_OSSLSIGNCODE osslsigncode)
+  if(NOT RDPLAUNCH_OSSLSIGNCODE)
+    message(FATAL_ERROR "signing the executable needs osslsigncode (Debian package osslsigncode)")
+  endif()
+  set(signing_options -certs "${RDPLAUNCH_SIGNING_CERT}" -key "${RDPLAUNCH_SIGNING_KEY}" -h sha256
+                      -n "${RDPLAUNCH_PRODUCT_NAME}")
+  if(RDPLAUNCH_SIGNING_CHAIN)
+    list(APPEND signing_options -ac "${RDPLAUNCH_SIGNING_CHAIN}")
+  endif()
+  if(RDPLAUNCH_TIMESTAMP_URL)
+    list(APPEND signing_options -ts "${RDPLAUNCH_TIMESTAMP_URL}")
+  endif()
+  # A new certificate or key links the executable again, and so signs it again.
+  set_property(TARGET rdplaunch APPEND PROPERTY LINK_DEPENDS "${RDPLAUNCH_SIGNING_CERT}" "${RDPLAUNCH_SIGNING_KEY}")
+  add_custom_command(TARGET rdplaunch POST_BUILD
+    COMMAND ${RDPLAUNCH_OSSLSIGNCODE} sign ${signing_options} -in rdplaunch.exe -out rdplaunch.signed.exe
+    COMMAND ${CMAKE_COMMAND} -E rename rdplaunch.signed.exe rdplaunch.exe
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR} VERBATIM)
+endif()
 
 # Test-only programs: stand-ins for the system tools, and a launcher built with a
 # switch that makes it fault on purpose. Neither is part of what is shipped.

@@ -3,13 +3,13 @@
 # the native compiler and GoogleTest, MinGW-w64 for the 32-bit and 64-bit Windows
 # builds, Wine (64-bit, and 32-bit through the i386 architecture where it can be added:
 # harmless on a host that cannot run it), an X server and xdotool for message boxes,
-# the locales that give Wine's programs code pages 1251, 1252 and 932, and clang's
-# libFuzzer.
+# the locales that give Wine's programs code pages 1251, 1252 and 932, clang's
+# libFuzzer, and OpenSSL, osslsigncode and pefile for signing and checking what is signed.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ googletest libgtest-dev python3 g++-mingw-w64-i686 binutils-mingw-w64-i686
           g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 xvfb xdotool x11-utils locales clang
-          libclang-rt-14-dev clang-format)
+          libclang-rt-14-dev clang-format openssl libssl-dev osslsigncode python3-pefile)
 
 need_root() {
   if [[ $(id -u) -ne 0 ]]; then

@@ -1,0 +1,48 @@
+"""A test certificate and key, made at test time (never committed), and Windows builds
+signed with them: the build interface a hosting service uses, exercised as it would."""
+
+import functools
+import subprocess
+from pathlib import Path
+
+from wine_harness import WORK
+
+ROOT = Path(__file__).resolve().parents[2]
+SIGNING = WORK / "signing"
+# Given to the signed builds, to check that the version information carries what it was given.
+PUBLISHER = "Test Hoster «Тест»"
+PRODUCT_NAME = "Remote Desk Test Edition"
+
+
+@functools.cache
+def test_certificate():
+    """An RSA code-signing certificate and its key, as PEM files; returns their paths."""
+    SIGNING.mkdir(parents=True, exist_ok=True)
+    cert, key = SIGNING / "cert.pem", SIGNING / "key.pem"
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
+                    "-days", "30", "-subj", "/O=Test Hoster/CN=rdplaunch test publisher",
+                    "-addext", "extendedKeyUsage=codeSigning", "-addext", "keyUsage=digitalSignature"],
+                   check=True, capture_output=True)
+    return cert, key
+
+
+def configure(arch, folder, *options):
+    """Configures a Windows build (preset win32 or win64) into folder; returns the result."""
+    return subprocess.run(["cmake", "--preset", arch, "-B", str(folder), *options], cwd=ROOT, capture_output=True,
+                          text=True)
+
+
+@functools.cache
+def signed_build(arch):
+    """The launcher of preset arch, built signed with the test certificate; returns its folder."""
+    cert, key = test_certificate()
+    folder = SIGNING / f"build-{arch}"
+    configured = configure(arch, folder, f"-DRDPLAUNCH_SIGNING_CERT={cert}", f"-DRDPLAUNCH_SIGNING_KEY={key}",
+                           f"-DRDPLAUNCH_PUBLISHER={PUBLISHER}", f"-DRDPLAUNCH_PRODUCT_NAME={PRODUCT_NAME}",
+                           "-DRDPLAUNCH_BUILD_TEST_PROGRAMS=OFF")
+    if configured.returncode != 0:
+        raise RuntimeError(f"configuring the signed build failed:\n{configured.stdout}{configured.stderr}")
+    built = subprocess.run(["cmake", "--build", str(folder)], capture_output=True, text=True)
+    if built.returncode != 0:
+        raise RuntimeError(f"the signed build failed:\n{built.stdout}{built.stderr}")
+    return folder
