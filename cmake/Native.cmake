@@ -1,10 +1,21 @@
 # Native build: unit tests against the fake platform, the end-to-end tests that run
 # the Windows build under Wine, and the hosting service's name tool.
-# The hosting service's tool for making and checking launcher names.
+# Signing and checking connection files, with OpenSSL: build machine and tools only.
+find_package(OpenSSL 3 REQUIRED COMPONENTS Crypto)
+add_library(rdplaunch_signing STATIC src/signing/rdp_signing.cpp)
+target_link_libraries(rdplaunch_signing PUBLIC rdplaunch_core OpenSSL::Crypto)
+
+# The hosting service's tool for making and checking launcher names and connection files.
 add_library(rdplaunch_hosting STATIC src/hosting/launch_name_maker.cpp)
 target_link_libraries(rdplaunch_hosting PUBLIC rdplaunch_core)
 add_executable(rdplaunch-name src/hosting/name_tool_main.cpp)
-target_link_libraries(rdplaunch-name PRIVATE rdplaunch_hosting)
+target_link_libraries(rdplaunch-name PRIVATE rdplaunch_hosting rdplaunch_signing)
+
+# The Windows build makes the connection files' signatures with this tool, built alone.
+option(RDPLAUNCH_TOOLS_ONLY "Build only the hosting service's tool" OFF)
+if(RDPLAUNCH_TOOLS_ONLY)
+  return()
+endif()
 
 # libFuzzer targets (clang): arbitrary launcher names and failure texts.
 option(RDPLAUNCH_FUZZ "Build the fuzz targets instead of the tests (needs clang)" OFF)
@@ -29,6 +40,7 @@ add_executable(unit_tests
   src/failure/failure_reporting_test.cpp
   src/failure/failure_text_test.cpp
   src/hosting/launch_name_maker_test.cpp
+  src/signing/rdp_signing_test.cpp
   src/launch/launch_name_test.cpp
   src/launch/launch_sequence_test.cpp
   src/launch/profiles_test.cpp
@@ -37,7 +49,7 @@ add_executable(unit_tests
   src/tools/command_lines_test.cpp
 )
 target_include_directories(unit_tests PRIVATE tests)
-target_link_libraries(unit_tests PRIVATE rdplaunch_hosting GTest::gtest GTest::gtest_main)
+target_link_libraries(unit_tests PRIVATE rdplaunch_hosting rdplaunch_signing GTest::gtest GTest::gtest_main)
 gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60)
 
 # The end-to-end tests need the Windows builds (presets win32 and win64) and Wine.

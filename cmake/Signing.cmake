@@ -60,7 +60,7 @@ if(RDPLAUNCH_SIGNING_CHAIN)
 endif()
 
 # What a hosting service puts into the policy of trusted publishers' thumbprints.
-rdplaunch_openssl(subject x509 -in "${RDPLAUNCH_SIGNING_CERT}" -noout -subject -nameopt RFC2253)
+rdplaunch_openssl(subject x509 -in "${RDPLAUNCH_SIGNING_CERT}" -noout -nameopt RFC2253 -subject)
 rdplaunch_openssl(fingerprint x509 -in "${RDPLAUNCH_SIGNING_CERT}" -noout -fingerprint -sha1)
 string(REGEX REPLACE "^.*=" "" fingerprint "${fingerprint}")
 string(REPLACE ":" "" RDPLAUNCH_SIGNING_THUMBPRINT "${fingerprint}")
@@ -68,3 +68,37 @@ string(REGEX REPLACE "^subject=" "" subject "${subject}")
 message(STATUS "Signing with: ${subject}")
 message(STATUS "SHA-1 thumbprint: ${RDPLAUNCH_SIGNING_THUMBPRINT}")
 set(RDPLAUNCH_SIGNING ON)
+
+# The connection files' signatures. Their bytes depend only on the profile table and the
+# servers, so every file the launcher can write is signed here, by the hosting service's
+# tool built natively from the same sources, and the signatures are compiled in: the key
+# never enters the executable, and the launcher does no cryptography.
+set(RDPLAUNCH_TOOLS_DIR ${CMAKE_BINARY_DIR}/native-tools)
+set(host_options)
+foreach(letter A B C D E)
+  list(APPEND host_options -DRDPLAUNCH_HOST_${letter}=${RDPLAUNCH_HOST_${letter}})
+endforeach()
+# The host's own compilers, named outright: this configuration's cross compilers would
+# otherwise be picked up from the environment.
+execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=CC --unset=CXX --unset=CMAKE_TOOLCHAIN_FILE
+                        ${CMAKE_COMMAND} -S ${CMAKE_SOURCE_DIR} -B ${RDPLAUNCH_TOOLS_DIR} -G Ninja
+                        -DCMAKE_C_COMPILER=cc -DCMAKE_CXX_COMPILER=c++
+                        -DCMAKE_BUILD_TYPE=Release -DRDPLAUNCH_TOOLS_ONLY=ON ${host_options}
+                RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "configuring the native signing tool failed (it needs g++ and libssl-dev):\n${output}")
+endif()
+set(signing_arguments --cert "${RDPLAUNCH_SIGNING_CERT}" --key "${RDPLAUNCH_SIGNING_KEY}")
+if(RDPLAUNCH_SIGNING_CHAIN)
+  list(APPEND signing_arguments --chain "${RDPLAUNCH_SIGNING_CHAIN}")
+endif()
+set(RDPLAUNCH_SIGNATURES_HEADER ${CMAKE_BINARY_DIR}/generated/rdpfile/signatures.h)
+file(GLOB_RECURSE signed_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/*.cpp ${CMAKE_SOURCE_DIR}/src/*.h)
+add_custom_command(OUTPUT ${RDPLAUNCH_SIGNATURES_HEADER}
+  COMMAND ${CMAKE_COMMAND} --build ${RDPLAUNCH_TOOLS_DIR} --target rdplaunch-name
+  COMMAND ${RDPLAUNCH_TOOLS_DIR}/rdplaunch-name signatures ${signing_arguments} --out ${RDPLAUNCH_SIGNATURES_HEADER}
+  DEPENDS ${RDPLAUNCH_SIGNING_CERT} ${RDPLAUNCH_SIGNING_KEY} ${RDPLAUNCH_SIGNING_CHAIN} ${signed_sources}
+  COMMENT "Signing the connection files" VERBATIM)
+add_custom_target(rdplaunch_file_signatures DEPENDS ${RDPLAUNCH_SIGNATURES_HEADER})
+add_dependencies(rdplaunch_core rdplaunch_file_signatures)
+target_compile_definitions(rdplaunch_core PUBLIC RDPLAUNCH_SIGNED_FILES)

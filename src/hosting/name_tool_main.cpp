@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -19,6 +20,8 @@
 #include "launch/launch_name.h"
 #include "launch/profiles.h"
 #include "rdpfile/connection_file.h"
+#include "rdpfile/signed_file.h"
+#include "signing/rdp_signing.h"
 #include "text/cp1251.h"
 #include "text/path_name.h"
 
@@ -35,9 +38,17 @@ constexpr const char kHelp[] = R"(usage:
       copies the launcher PATH under that name into DIR.
   rdplaunch-name check NAME [--json] [--show-password]
       Tells what the launcher would do with a file of that name (a path is fine).
-  rdplaunch-name rdp NAME [--out DIR]
+  rdplaunch-name rdp NAME [--out DIR] [--sign CERT KEY [--chain CHAIN]]
       Prints the connection file the launcher would write for NAME; with --out, writes it
-      (and the companion file, where the edition has one) into DIR.
+      (and the companion file, where the edition has one) into DIR. With --sign, the file
+      a launcher built with that certificate and key (PEM files) writes: signed.
+  rdplaunch-name verify FILE.rdp [--cert CERT]
+      Checks a signed connection file as the Remote Desktop client does and prints its
+      publisher and the certificate's SHA-1 thumbprint; with --cert, the signer's chain
+      must lead to a certificate of that PEM file. Exit code 0 for a good signature.
+  rdplaunch-name signatures --cert CERT --key KEY [--chain CHAIN] --out HEADER
+      Signs every connection file the launcher can write and writes the C++ header the
+      Windows build compiles in (the build runs this; the key never leaves this machine).
 
 Text is UTF-8 and is written as the code page 1251 bytes the launcher reads. Files are
 written under a temporary name in DIR and then renamed, so a link or anything else that
@@ -50,6 +61,9 @@ struct Arguments {
   std::vector<std::string> positional;
   std::string exe;
   std::string out;
+  std::string cert;
+  std::string key;
+  std::string chain;
   bool json = false;
   bool showPassword = false;
   bool help = false;
@@ -66,8 +80,18 @@ Arguments ParseArguments(int argc, char** argv) {
       arguments.json = true;
     } else if (argument == "--show-password") {
       arguments.showPassword = true;
-    } else if ((argument == "--exe" || argument == "--out") && i + 1 < argc) {
-      (argument == "--exe" ? arguments.exe : arguments.out) = argv[++i];
+    } else if ((argument == "--exe" || argument == "--out" || argument == "--cert" || argument == "--key" ||
+                argument == "--chain") &&
+               i + 1 < argc) {
+      const std::string value = argv[++i];
+      if (argument == "--exe") arguments.exe = value;
+      if (argument == "--out") arguments.out = value;
+      if (argument == "--cert") arguments.cert = value;
+      if (argument == "--key") arguments.key = value;
+      if (argument == "--chain") arguments.chain = value;
+    } else if (argument == "--sign" && i + 2 < argc) {
+      arguments.cert = argv[++i];
+      arguments.key = argv[++i];
     } else if (argument.rfind("--", 0) == 0) {
       arguments.error = "unknown option " + argument;
     } else {
@@ -205,15 +229,36 @@ int Check(const Arguments& arguments) {
   return check.renameReason.empty() ? 0 : kExitRefused;
 }
 
+// The signing identity the arguments name, or the exit code of the failure to load it.
+std::variant<rdplaunch::SigningIdentity, int> LoadIdentity(const Arguments& arguments) {
+  auto identity = rdplaunch::SigningIdentity::Load(arguments.cert, arguments.key, arguments.chain);
+  if (const std::string* error = std::get_if<std::string>(&identity)) return Fail(arguments, kExitFileError, *error);
+  return std::move(std::get<rdplaunch::SigningIdentity>(identity));
+}
+
+// The file's bytes, signed with the identity when there is one.
+std::string FileContent(const rdplaunch::ConnectionTarget& target, const rdplaunch::SigningIdentity* identity) {
+  if (identity == nullptr) return rdplaunch::ConnectionFileContent(target);
+  const rdplaunch::MadeSignature made = rdplaunch::SignConnectionFile(*identity, target);
+  return rdplaunch::SignedFileContent(target, {target.alias, target.host, target.port, made.scope, made.signature});
+}
+
 int Rdp(const Arguments& arguments) {
-  auto checked = CheckNameArgument(arguments, "rdp NAME [--out DIR]");
+  auto checked = CheckNameArgument(arguments, "rdp NAME [--out DIR] [--sign CERT KEY [--chain CHAIN]]");
   if (const int* exitCode = std::get_if<int>(&checked)) return *exitCode;
   rdplaunch::NameCheck& check = std::get<rdplaunch::NameCheck>(checked);
   if (!check.renameReason.empty()) {
     return Fail(arguments, kExitRefused, "the launcher writes no file: " + check.renameReason);
   }
+  std::optional<rdplaunch::SigningIdentity> identity;
+  if (!arguments.cert.empty() || !arguments.key.empty()) {
+    auto loaded = LoadIdentity(arguments);
+    if (const int* exitCode = std::get_if<int>(&loaded)) return *exitCode;
+    identity.emplace(std::move(std::get<rdplaunch::SigningIdentity>(loaded)));
+  }
+  const rdplaunch::SigningIdentity* signer = identity ? &*identity : nullptr;
   if (arguments.out.empty()) {
-    std::cout << rdplaunch::ConnectionFileContent(check.profile->target);
+    std::cout << FileContent(check.profile->target, signer);
     return 0;
   }
   std::vector<rdplaunch::ConnectionTarget> files{check.profile->target};
@@ -221,13 +266,83 @@ int Rdp(const Arguments& arguments) {
   for (const rdplaunch::ConnectionTarget& target : files) {
     const std::filesystem::path path =
         std::filesystem::path(arguments.out) / (rdplaunch::Cp1251ToUtf8(target.displayName) + ".rdp");
-    const std::string error = WriteNewFile(path, rdplaunch::ConnectionFileContent(target), 0644);
+    const std::string error = WriteNewFile(path, FileContent(target, signer), 0644);
     if (!error.empty()) return Fail(arguments, kExitFileError, error);
   }
   return 0;
 }
 
 }  // namespace
+
+int Verify(const Arguments& arguments) {
+  if (arguments.positional.size() != 2) return Fail(arguments, kExitUsage, "verify FILE.rdp [--cert CERT]");
+  std::ifstream file(arguments.positional[1], std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  if (!file) return Fail(arguments, kExitFileError, "cannot read " + arguments.positional[1]);
+  const rdplaunch::SignatureCheck check = rdplaunch::CheckSignedFile(bytes, arguments.cert);
+  if (!check.good) {
+    std::cout << "bad signature: " << check.reason << "\n";
+    return kExitRefused;
+  }
+  std::cout << "good signature\npublisher:  " << check.publisher << "\nthumbprint: " << check.thumbprint << "\n";
+  return 0;
+}
+
+// A C++ string literal of any bytes: octal escapes, which never run into what follows.
+std::string CppLiteral(std::string_view bytes) {
+  std::string literal = "\"";
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte < 0x7F && c != '"' && c != '\\' && c != '?') {
+      literal += c;
+    } else {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\%03o", byte);
+      literal += escaped;
+    }
+  }
+  return literal + "\"";
+}
+
+// Every file the launcher can write: each row's and each companion's, once per alias,
+// host and port (which alone decide a file's lines).
+int Signatures(const Arguments& arguments) {
+  if (arguments.cert.empty() || arguments.key.empty() || arguments.out.empty()) {
+    return Fail(arguments, kExitUsage, "signatures --cert CERT --key KEY [--chain CHAIN] --out HEADER");
+  }
+  auto loaded = LoadIdentity(arguments);
+  if (const int* exitCode = std::get_if<int>(&loaded)) return *exitCode;
+  const rdplaunch::SigningIdentity& identity = std::get<rdplaunch::SigningIdentity>(loaded);
+  std::vector<rdplaunch::ConnectionTarget> targets;
+  for (const rdplaunch::ProductProfile& profile : rdplaunch::ProfileTable()) {
+    targets.push_back(profile.target);
+    if (const auto companion = rdplaunch::CompanionTarget(profile)) targets.push_back(*companion);
+  }
+  std::string header =
+      "// Made by rdplaunch-name signatures for the certificate\n// " + identity.Subject() + " (SHA-1 " +
+      identity.Thumbprint() +
+      ").\n#pragma once\n\n#include <array>\n\n#include \"rdpfile/connection_file.h\"\n\nnamespace rdplaunch {\n\n";
+  std::string entries;
+  std::vector<std::string> signedKeys;
+  for (const rdplaunch::ConnectionTarget& target : targets) {
+    const std::string key =
+        std::string(target.alias) + '\n' + std::string(target.host) + '\n' + std::string(target.port);
+    if (std::find(signedKeys.begin(), signedKeys.end(), key) != signedKeys.end()) continue;
+    signedKeys.push_back(key);
+    const rdplaunch::MadeSignature made = rdplaunch::SignConnectionFile(identity, target);
+    if (made.signature.empty()) return Fail(arguments, kExitFileError, "signing failed for " + key);
+    entries += "    FileSignature{" + CppLiteral(target.alias) + ", " + CppLiteral(target.host) + ", " +
+               CppLiteral(target.port) + ", " + CppLiteral(made.scope) + ",\n                  " +
+               CppLiteral(made.signature) + "},\n";
+  }
+  header += "inline constexpr std::array<FileSignature, " + std::to_string(signedKeys.size()) + "> kFileSignatures{\n" +
+            entries + "};\n\n}  // namespace rdplaunch\n";
+  const std::string error = WriteNewFile(arguments.out, header, 0644);
+  if (!error.empty()) return Fail(arguments, kExitFileError, error);
+  std::cout << "signed " << signedKeys.size() << " connection files\npublisher:  " << identity.Subject()
+            << "\nthumbprint: " << identity.Thumbprint() << "\n";
+  return 0;
+}
 
 int main(int argc, char** argv) {
   const Arguments arguments = ParseArguments(argc, argv);
@@ -240,6 +355,8 @@ int main(int argc, char** argv) {
   if (command == "make") return Make(arguments);
   if (command == "check") return Check(arguments);
   if (command == "rdp") return Rdp(arguments);
+  if (command == "verify") return Verify(arguments);
+  if (command == "signatures") return Signatures(arguments);
   if (arguments.json) return Fail(arguments, kExitUsage, "no such command; see --help");
   std::cerr << kHelp;
   return kExitUsage;

@@ -5,8 +5,10 @@
 #include "rdpfile/connection_file.h"
 
 #include "failure/failure_reporting.h"
+#include "rdpfile/compiled_signatures.h"
 #include "rdpfile/desktop_folder.h"
 #include "rdpfile/output_stream.h"
+#include "rdpfile/signed_file.h"
 #include "text/cp1251.h"
 
 namespace rdplaunch {
@@ -82,8 +84,6 @@ FileEncoding ConnectionFileEncoding(unsigned ansiCodePage) {
 
 namespace {
 
-constexpr std::string_view kUtf16ByteOrderMark = "\xFF\xFE";
-
 // One line with its line end, as the file holds it.
 std::string EncodedLine(const std::string& line, FileEncoding encoding) {
   std::string text = line + std::string(kLineEnd);
@@ -106,16 +106,25 @@ std::string ConnectionFilePath(std::string_view desktopFolder, std::string_view 
   return path;
 }
 
+void WriteConnectionFile(Platform& platform, const ConnectionTarget& target) {
+#if defined(RDPLAUNCH_SIGNED_FILES)
+  if (const FileSignature* signature = CompiledSignatureOf(target))
+    return WriteConnectionFile(platform, target, signature);
+#endif
+  const auto lines = ConnectionFileLines(target);
+  WriteFileLines(platform, target.displayName, lines, ConnectionFileEncoding(platform.AnsiCodePage()));
+}
+
 // The stream removes a file it could not write completely before the check raises the
 // failure, so the user never finds a half-written file to open later.
-void WriteConnectionFile(Platform& platform, const ConnectionTarget& target) {
-  const std::string path = ConnectionFilePath(DesktopFolder(platform), target.displayName);
-  const FileEncoding encoding = ConnectionFileEncoding(platform.AnsiCodePage());
+void WriteFileLines(Platform& platform, std::string_view displayName, std::span<const std::string> lines,
+                    FileEncoding encoding) {
+  const std::string path = ConnectionFilePath(DesktopFolder(platform), displayName);
   OutputStream stream(platform);
   stream.Open(path);
   IoCheck();
   if (encoding == FileEncoding::kUtf16Le) stream.Put(kUtf16ByteOrderMark);
-  for (const std::string& line : ConnectionFileLines(target)) {
+  for (const std::string& line : lines) {
     stream.Put(EncodedLine(line, encoding));
     IoCheck();
   }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,7 @@ namespace rdplaunch {
 
 inline constexpr std::size_t kConnectionFileLineCount = 56;
 inline constexpr std::string_view kLineEnd = "\r\n";
+inline constexpr std::string_view kUtf16ByteOrderMark = "\xFF\xFE";
 
 // What a connection file connects to. It carries no credentials.
 struct ConnectionTarget {
@@ -29,6 +31,22 @@ FileEncoding ConnectionFileEncoding(unsigned ansiCodePage);
 std::array<std::string, kConnectionFileLineCount> ConnectionFileLines(const ConnectionTarget& target);
 std::string ConnectionFileContent(const ConnectionTarget& target, FileEncoding encoding = FileEncoding::kCp1251);
 std::string ConnectionFilePath(std::string_view desktopFolder, std::string_view displayName);
+
+// The signature made for the file of one alias, host and port on the build machine.
+struct FileSignature {
+  std::string_view alias;
+  std::string_view host;
+  std::string_view port;
+  std::string_view scope;      // the signscope value
+  std::string_view signature;  // the signature value
+};
+
+// The file of a target, signed when the build compiled its signature in.
 void WriteConnectionFile(Platform& platform, const ConnectionTarget& target);
+// The file of a target with this signature (in signed_file.cpp, so that an unsigned
+// build carries none of it).
+void WriteConnectionFile(Platform& platform, const ConnectionTarget& target, const FileSignature* signature);
+void WriteFileLines(Platform& platform, std::string_view displayName, std::span<const std::string> lines,
+                    FileEncoding encoding);
 
 }  // namespace rdplaunch

@@ -75,6 +75,26 @@ class Resources(unittest.TestCase):
         self.assertIn("RDPLAUNCH_PUBLISHER contains 'update'", configured.stderr)
 
 
+class SigningConfiguration(unittest.TestCase):
+    def test_a_half_or_wrong_signing_setup_stops_the_configuration_naming_the_problem(self):
+        cert, key = test_certificate()
+        with tempfile.TemporaryDirectory() as folder:
+            other_key = Path(folder) / "other.pem"
+            subprocess.run(["openssl", "genpkey", "-algorithm", "RSA", "-out", str(other_key)], check=True,
+                           capture_output=True)
+            for options, problem in [
+                ([f"-DRDPLAUNCH_SIGNING_CERT={cert}"], "RDPLAUNCH_SIGNING_KEY is not set"),
+                ([f"-DRDPLAUNCH_SIGNING_CERT={cert}", f"-DRDPLAUNCH_SIGNING_KEY={folder}/missing.pem"],
+                 "RDPLAUNCH_SIGNING_KEY: cannot read"),
+                ([f"-DRDPLAUNCH_SIGNING_CERT={cert}", f"-DRDPLAUNCH_SIGNING_KEY={other_key}"],
+                 "RDPLAUNCH_SIGNING_KEY does not match RDPLAUNCH_SIGNING_CERT"),
+            ]:
+                with self.subTest(problem=problem):
+                    configured = configure("win32", Path(folder) / "build", *options)
+                    self.assertNotEqual(configured.returncode, 0)
+                    self.assertIn(problem, configured.stderr)
+
+
 class Signature(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
