@@ -6,24 +6,18 @@ from wine_harness import SESSION
 
 
 class Faults(unittest.TestCase):
-    def test_a_processor_fault_ends_in_the_failure_box(self):
-        result = SESSION.run("PELTA_8$alice$s3cret$.exe", exe="rdplaunch-faulttest.exe",
-                             env={"RDPLAUNCH_TEST_FAULT": "access-violation"})
-        self.assertEqual(result.exit_code, 1)
-        self.assertEqual([box.caption for box in result.boxes], ["Application Error"])
-        self.assertRegex(result.boxes[0].text,
-                         rb"^Exception EAccessViolation in module PELTA_8\$alice\$\*\*\*\$\.exe at [0-9A-F]{8}\."
-                         rb"\r\nAccess violation\.\r\n$")
-        self.assertEqual(result.tools, [])
-
-    def test_a_stack_overflow_ends_in_its_own_failure_box(self):
-        result = SESSION.run("PELTA_8$alice$s3cret$.exe", exe="rdplaunch-faulttest.exe",
-                             env={"RDPLAUNCH_TEST_FAULT": "stack-overflow"})
-        self.assertEqual(result.exit_code, 1)
-        self.assertEqual([box.caption for box in result.boxes], ["Application Error"])
-        self.assertRegex(result.boxes[0].text,
-                         rb"^Exception EStackOverflow in module PELTA_8\$alice\$\*\*\*\$\.exe at [0-9A-F]{8}\."
-                         rb"\r\nStack overflow\.\r\n$")
+    def test_processor_faults_end_in_the_failure_box_a_stack_overflow_included(self):
+        for fault, class_name, message in [("access-violation", b"EAccessViolation", b"Access violation"),
+                                           ("stack-overflow", b"EStackOverflow", b"Stack overflow")]:
+            with self.subTest(fault=fault):
+                result = SESSION.run("PELTA_8$alice$s3cret$.exe", exe="rdplaunch-faulttest.exe",
+                                     env={"RDPLAUNCH_TEST_FAULT": fault})
+                self.assertEqual(result.exit_code, 1)
+                self.assertEqual([box.caption for box in result.boxes], ["Application Error"])
+                self.assertRegex(result.boxes[0].text,
+                                 rb"^Exception " + class_name + rb" in module PELTA_8\$alice\$\*\*\*\$\.exe at "
+                                 rb"[0-9A-F]{8}\.\r\n" + message + rb"\.\r\n$")
+                self.assertEqual(result.tools, [])
 
     def test_a_failure_before_the_reporting_layer_ends_in_the_runtime_error_box(self):
         result = SESSION.run("PELTA_8$alice$s3cret$.exe", exe="rdplaunch-faulttest.exe",
