@@ -44,6 +44,7 @@ constexpr UINT kInformationStyle = kBoxOk | kBoxIconInformation;
 constexpr WORD kRussianLanguage = 0x04E3;
 constexpr DWORD kLoadLibrarySearchSystem32 = 0x00000800;
 constexpr ULONG kStackKeptForFaultReports = 64 * 1024;
+constexpr int kBoxAttempts = 2;
 
 static_assert(kBoxOk == MB_OK && kBoxIconStop == MB_ICONSTOP && kBoxIconInformation == MB_ICONINFORMATION &&
               kBoxTaskModal == MB_TASKMODAL);
@@ -157,8 +158,15 @@ class Win32Platform final : public Platform {
     return ExactCp1251(std::wstring_view(shortFolder, length));
   }
 
+  // A box that could not be created (0: no window was shown) is tried once more: the run
+  // ends with what it says, so the user must see it.
   void ShowInformationBox(std::string_view text, std::string_view caption) override {
-    MessageBoxExW(nullptr, Wide(text).c_str(), Wide(caption).c_str(), kInformationStyle, kRussianLanguage);
+    const WideText wideText = Wide(text);
+    const WideText wideCaption = Wide(caption);
+    for (int attempt = 0; attempt < kBoxAttempts; ++attempt) {
+      if (MessageBoxExW(nullptr, wideText.c_str(), wideCaption.c_str(), kInformationStyle, kRussianLanguage) != 0)
+        return;
+    }
   }
 
   // Converted in fixed buffers: reporting a failure never needs the heap.
@@ -167,7 +175,9 @@ class Win32Platform final : public Platform {
     wchar_t wideCaption[80];
     if (MultiByteToWideChar(kLauncherCodePage, 0, text, -1, wideText, kFailureTextLimit + 1) == 0) wideText[0] = 0;
     if (MultiByteToWideChar(kLauncherCodePage, 0, caption, -1, wideCaption, 80) == 0) wideCaption[0] = 0;
-    MessageBoxW(nullptr, wideText, wideCaption, style);
+    for (int attempt = 0; attempt < kBoxAttempts; ++attempt) {
+      if (MessageBoxW(nullptr, wideText, wideCaption, style) != 0) return;
+    }
   }
 
   SystemErrorCode CreateFileForWriting(const std::string& path, FileHandle& handle) override {
@@ -283,7 +293,7 @@ class Win32Platform final : public Platform {
 // process at once.
 volatile LONG faultBeingReported = 0;
 EXCEPTION_RECORD reportedFault;
-HANDLE stackOverflowReported = nullptr;  // set when a stack overflow waits for its report
+HANDLE stackOverflowReported = nullptr;  // an event, set when a stack overflow waits for its report
 
 LONG WINAPI ReportProcessorFault(EXCEPTION_POINTERS* pointers);
 LONG WINAPI HandOverStackOverflow(EXCEPTION_POINTERS* pointers);
@@ -319,6 +329,7 @@ void PrepareFaultReports() {
     AddVectoredExceptionHandler(1, HandOverStackOverflow);
   } else if (stackOverflowReported != nullptr) {
     CloseHandle(stackOverflowReported);
+    stackOverflowReported = nullptr;
   }
   SetUnhandledExceptionFilter(ReportProcessorFault);
 }
