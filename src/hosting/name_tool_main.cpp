@@ -239,8 +239,7 @@ std::variant<rdplaunch::SigningIdentity, int> LoadIdentity(const Arguments& argu
 // The file's bytes, signed with the identity when there is one.
 std::string FileContent(const rdplaunch::ConnectionTarget& target, const rdplaunch::SigningIdentity* identity) {
   if (identity == nullptr) return rdplaunch::ConnectionFileContent(target);
-  const rdplaunch::MadeSignature made = rdplaunch::SignConnectionFile(*identity, target);
-  return rdplaunch::SignedFileContent(target, {target.alias, target.host, target.port, made.scope, made.signature});
+  return rdplaunch::SignedConnectionFileContent(*identity, target);
 }
 
 int Rdp(const Arguments& arguments) {

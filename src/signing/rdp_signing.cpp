@@ -220,6 +220,11 @@ MadeSignature SignConnectionFile(const SigningIdentity& identity, const Connecti
   return {settings.scope, identity.Sign(SignedMessage(settings))};
 }
 
+std::string SignedConnectionFileContent(const SigningIdentity& identity, const ConnectionTarget& target) {
+  const MadeSignature made = SignConnectionFile(identity, target);
+  return SignedFileContent(target, {target.alias, target.host, target.port, made.scope, made.signature});
+}
+
 SignatureCheck CheckSignedFile(std::string_view fileBytes, const std::string& trustedCertificatePath) {
   const std::vector<std::string> lines = LinesOf(fileBytes);
   std::optional<std::string> scope;

@@ -39,6 +39,8 @@ struct MadeSignature {
   std::string signature;  // empty when signing failed
 };
 MadeSignature SignConnectionFile(const SigningIdentity& identity, const ConnectionTarget& target);
+// The whole signed file's bytes, as a launcher built with the identity writes them.
+std::string SignedConnectionFileContent(const SigningIdentity& identity, const ConnectionTarget& target);
 
 struct SignatureCheck {
   bool good = false;

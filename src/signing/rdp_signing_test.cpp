@@ -32,9 +32,8 @@ class SignedFileTest : public ::testing::Test {
   static std::string SignedFile(const ConnectionTarget& target) {
     auto identity = SigningIdentity::Load(Certificate(), (folder_ / "key.pem").string(), "");
     EXPECT_TRUE(std::holds_alternative<SigningIdentity>(identity)) << std::get<std::string>(identity);
-    const MadeSignature made = SignConnectionFile(std::get<SigningIdentity>(identity), target);
-    EXPECT_FALSE(made.signature.empty());
-    return SignedFileContent(target, {target.alias, target.host, target.port, made.scope, made.signature});
+    EXPECT_FALSE(SignConnectionFile(std::get<SigningIdentity>(identity), target).signature.empty());
+    return SignedConnectionFileContent(std::get<SigningIdentity>(identity), target);
   }
 
   static std::string Utf16(std::string_view cp1251) { return Cp1251ToUtf16Le(cp1251); }

@@ -44,14 +44,13 @@ constexpr UINT kInformationStyle = kBoxOk | kBoxIconInformation;
 constexpr WORD kRussianLanguage = 0x04E3;
 constexpr DWORD kLoadLibrarySearchSystem32 = 0x00000800;
 constexpr ULONG kStackKeptForFaultReports = 64 * 1024;
-constexpr int kBoxAttempts = 2;
 
 static_assert(kBoxOk == MB_OK && kBoxIconStop == MB_ICONSTOP && kBoxIconInformation == MB_ICONINFORMATION &&
               kBoxTaskModal == MB_TASKMODAL);
 // The shell checks the request's size: 60 bytes in a 32-bit program, 112 in a 64-bit one.
 static_assert(sizeof(SHELLEXECUTEINFOW) == (sizeof(void*) == 4 ? 60 : 112), "the shell request's size");
 
-// UTF-16 text with its terminating zero. A vector rather than std::wstring: the library's
+// Code page 1251 text as UTF-16, with its terminating zero. A vector rather than std::wstring: the library's
 // wide string would bring a second string implementation into the executable.
 class WideText {
  public:
@@ -66,9 +65,6 @@ class WideText {
  private:
   std::vector<wchar_t> units_;
 };
-
-// Code page 1251 text as UTF-16.
-WideText Wide(std::string_view text) { return WideText(text); }
 
 // UTF-16 text as code page 1251, or nothing when it has a character 1251 lacks: no
 // character may silently become another one (a best fit) or a '?'.
@@ -158,15 +154,8 @@ class Win32Platform final : public Platform {
     return ExactCp1251(std::wstring_view(shortFolder, length));
   }
 
-  // A box that could not be created (0: no window was shown) is tried once more: the run
-  // ends with what it says, so the user must see it.
   void ShowInformationBox(std::string_view text, std::string_view caption) override {
-    const WideText wideText = Wide(text);
-    const WideText wideCaption = Wide(caption);
-    for (int attempt = 0; attempt < kBoxAttempts; ++attempt) {
-      if (MessageBoxExW(nullptr, wideText.c_str(), wideCaption.c_str(), kInformationStyle, kRussianLanguage) != 0)
-        return;
-    }
+    MessageBoxExW(nullptr, WideText(text).c_str(), WideText(caption).c_str(), kInformationStyle, kRussianLanguage);
   }
 
   // Converted in fixed buffers: reporting a failure never needs the heap.
@@ -175,13 +164,11 @@ class Win32Platform final : public Platform {
     wchar_t wideCaption[80];
     if (MultiByteToWideChar(kLauncherCodePage, 0, text, -1, wideText, kFailureTextLimit + 1) == 0) wideText[0] = 0;
     if (MultiByteToWideChar(kLauncherCodePage, 0, caption, -1, wideCaption, 80) == 0) wideCaption[0] = 0;
-    for (int attempt = 0; attempt < kBoxAttempts; ++attempt) {
-      if (MessageBoxW(nullptr, wideText, wideCaption, style) != 0) return;
-    }
+    MessageBoxW(nullptr, wideText, wideCaption, style);
   }
 
   SystemErrorCode CreateFileForWriting(const std::string& path, FileHandle& handle) override {
-    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+    HANDLE file = CreateFileW(WideText(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return GetLastError();
     handle = reinterpret_cast<FileHandle>(file);
@@ -200,15 +187,15 @@ class Win32Platform final : public Platform {
     return CloseHandle(reinterpret_cast<HANDLE>(handle)) ? 0 : GetLastError();
   }
 
-  void RemoveFile(const std::string& path) override { DeleteFileW(Wide(path).c_str()); }
+  void RemoveFile(const std::string& path) override { DeleteFileW(WideText(path).c_str()); }
 
   // The request asks for the process handle and the hidden show state; no verb, no
   // directory. Texts are never passed as null pointers. The tool receives its command
   // line in UTF-16, so its arguments arrive intact in every Windows language.
   SystemErrorCode StartHidden(const std::string& program, const std::string& parameters,
                               ProcessHandle& process) override {
-    const WideText wideProgram = Wide(program);
-    const WideText wideParameters = Wide(parameters);
+    const WideText wideProgram(program);
+    const WideText wideParameters(parameters);
     SHELLEXECUTEINFOW request{};
     request.cbSize = sizeof request;
     request.fMask = SEE_MASK_NOCLOSEPROCESS;

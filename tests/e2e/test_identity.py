@@ -9,11 +9,11 @@ from pathlib import Path
 
 import pefile
 
+from test_hardening import SIZE_LIMIT
 from signed_build import PUBLISHER, PRODUCT_NAME, configure, signed_build, test_certificate
 from wine_harness import name_tool
 from wine_target import WIN32_BUILD
 
-SIZE_LIMIT = 160 * 1024
 RT_MANIFEST, RT_GROUP_ICON = 24, 14
 ASM_V3 = "{urn:schemas-microsoft-com:asm.v3}"
 SUPPORTED_OS = {"{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",

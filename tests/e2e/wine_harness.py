@@ -147,7 +147,7 @@ class WineSession:
             "WINEPREFIX": str(PREFIX),
             "WINEARCH": TARGET.arch,
             "WINEDLLOVERRIDES": "winemenubuilder.exe=d;mscoree=d;mshtml=d",
-            "WINEDEBUG": "-all,trace+msgbox",
+            "WINEDEBUG": "-all,trace+msgbox,err+all",  # Wine's own errors too: they explain a box that never came
             "LC_ALL": "ru_RU.UTF-8",
             "HOME": str(WORK / "home"),
             "DISPLAY": self.display or "",
