@@ -18,6 +18,7 @@ FailureLayerState layerState = FailureLayerState::kNotInPlace;
 std::optional<EOutOfMemory> premadeOutOfMemory;
 std::optional<EInvalidPointer> premadeInvalidPointer;
 Finalizer processValuesFinalizer = nullptr;
+Finalizer fileBeingWrittenDiscarder = nullptr;
 // Set only on the fallback path; an address of 0 still shows the box.
 std::optional<std::uintptr_t> runtimeErrorAddress;
 int processExitCode = 0;
@@ -38,16 +39,18 @@ FailureLayerState CurrentFailureLayerState() { return layerState; }
 
 // The two memory failures are made now, while memory is certainly available, so that
 // reporting an exhausted heap never needs the heap.
-void SetUpFailureReporting(Finalizer releaseProcessValues) {
+void SetUpFailureReporting(Finalizer releaseProcessValues, Finalizer discardFileBeingWritten) {
   premadeOutOfMemory.emplace();
   premadeInvalidPointer.emplace();
   processValuesFinalizer = releaseProcessValues;
+  fileBeingWrittenDiscarder = discardFileBeingWritten;
   layerState = FailureLayerState::kInPlace;
 }
 
 void TakeDownFailureReporting() {
   if (layerState != FailureLayerState::kInPlace) return;
   layerState = FailureLayerState::kTakenDown;
+  fileBeingWrittenDiscarder = nullptr;
   premadeOutOfMemory.reset();
   premadeInvalidPointer.reset();
 }
@@ -90,15 +93,20 @@ void HandleOutOfMemory(Platform& platform) {
   EndWithRuntimeError(platform, kRuntimeErrorOutOfMemory, 0);
 }
 
+// A processor fault does not unwind, so nothing on the way out removes a half-written
+// file: it is discarded here, before the box. The faulting thread may hold any lock,
+// the heap's included (a stack overflow leaves it asleep inside the heap, say), so from
+// here on nothing allocates or frees: the text is composed without a failure object, and
+// the process ends without its finalisation, which frees the process values.
 void HandleProcessorFault(Platform& platform, std::uint32_t exceptionCode, std::uintptr_t address) {
   const FaultKind& kind = FaultKindOf(exceptionCode);
   if (layerState != FailureLayerState::kInPlace) EndWithRuntimeError(platform, kind.runtimeErrorNumber, address);
-  // Composed without building a failure object: after a stack overflow or a damaged
-  // heap, allocating is the last thing to do.
+  if (fileBeingWrittenDiscarder != nullptr) fileBeingWrittenDiscarder();
   FailureText text;
   ComposeFailureText(platform, kind.className, kind.message, address, text);
   platform.ShowFailureBox(text.bytes, kFailureCaption, kFailureStyle);
-  EndRun(platform, kExitFailureBox);
+  platform.EndProcessAtOnce(kExitFailureBox);
+  std::abort();  // not reached
 }
 
 void ShowRuntimeErrorBox(Platform& platform) {

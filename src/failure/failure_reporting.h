@@ -21,7 +21,7 @@ enum class FailureLayerState { kNotInPlace, kInPlace, kTakenDown };
 using Finalizer = void (*)();
 
 FailureLayerState CurrentFailureLayerState();
-void SetUpFailureReporting(Finalizer releaseProcessValues);
+void SetUpFailureReporting(Finalizer releaseProcessValues, Finalizer discardFileBeingWritten = nullptr);
 void TakeDownFailureReporting();
 const EOutOfMemory& PremadeOutOfMemory();
 const EInvalidPointer& PremadeInvalidPointer();

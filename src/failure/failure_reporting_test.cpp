@@ -79,12 +79,17 @@ TEST_F(FailureReportingTest, ProcessorFaultsBecomeExternalFailuresOrRuntimeError
   };
   for (const auto& c : cases) {
     FakePlatform inPlace;
+    finalizerCalls = 0;
     SetUpFailureReporting(CountFinalizer);
     EXPECT_EQ(ExitCodeOf([&] { HandleProcessorFault(inPlace, c.code, inPlace.ownBase + 0x1010); }), 1);
     EXPECT_EQ(inPlace.failureBoxes.at(0).text, std::string("Exception ") + c.className +
                                                    " in module PELTA_8$alice$***$.exe at 00001010.\r\n" + c.message +
                                                    ".\r\n");
     EXPECT_STREQ(MakeFaultFailure(c.code, 0).ClassName(), c.className);
+    // The faulting thread may hold the heap: nothing is freed, and the process ends at once.
+    EXPECT_EQ(finalizerCalls, 0);
+    EXPECT_EQ(inPlace.calls.back(), "EndAtOnce 1");
+    TakeDownFailureReporting();
 
     FakePlatform fallback;
     EXPECT_EQ(ExitCodeOf([&] { HandleProcessorFault(fallback, c.code, 0x00401010); }), c.runtimeError);

@@ -10,6 +10,7 @@
 #include "launch/launch_name.h"
 #include "launch/profiles.h"
 #include "launch/texts.h"
+#include "rdpfile/output_stream.h"
 
 namespace rdplaunch {
 
@@ -35,7 +36,7 @@ int RunLaunchSequence(Platform& platform, ConnectionSettings& settings) {
 // The failure-reporting layer is in place for the whole launch sequence; every
 // failure that leaves it ends in the failure box.
 void RunProcess(Platform& platform, LaunchSequence sequence) {
-  SetUpFailureReporting(ReleaseProcessSettings);
+  SetUpFailureReporting(ReleaseProcessSettings, DiscardFileBeingWritten);
   int exitCode = kExitSuccess;
   try {
     exitCode = sequence(platform, ProcessSettings());

@@ -62,6 +62,24 @@ TEST_F(LaunchTest, AValidNameStoresCredentialsWritesTheFileAndWaitsForTheClient)
   EXPECT_TRUE(ProcessSettings().fields.password.empty()) << "the settings are released at the end";
 }
 
+// The values are overwritten where they stood. Short ones live inside the string objects
+// themselves, which outlive the release, so their old places can still be read.
+TEST(ReleaseProcessSettings, OverwritesEveryValueWhereItStood) {
+  ConnectionSettings& settings = ProcessSettings();
+  settings.launchName = "K$bob$pw1$.exe";
+  settings.fields = {"K", "bob", "pw1"};
+  std::vector<std::string_view> places;
+  for (const std::string* value :
+       {&settings.launchName, &settings.fields.key, &settings.fields.userName, &settings.fields.password}) {
+    const char* object = reinterpret_cast<const char*>(value);
+    ASSERT_TRUE(value->data() >= object && value->data() < object + sizeof *value) << "not inside the object";
+    places.emplace_back(value->data(), value->size());
+  }
+  ReleaseProcessSettings();
+  for (const std::string_view place : places) EXPECT_EQ(place, std::string(place.size(), '\0'));
+  EXPECT_TRUE(settings.fields.password.empty());
+}
+
 TEST_F(LaunchTest, CompanionEditionsLeaveTheSecondFileOnlyAfterTheClientHasEnded) {
   const std::pair<const char*, std::string_view> cases[] = {{"PELTA_8_CP_Online", kHostA},
                                                             {"PELTA_KV_CP_Online", kHostE}};

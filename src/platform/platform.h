@@ -46,9 +46,11 @@ class Platform {
   virtual void ShowInformationBox(std::string_view text, std::string_view caption) = 0;
   virtual void ShowFailureBox(const char* text, const char* caption, unsigned style) = 0;
 
-  // Files: each call returns the system's error code, 0 on success.
+  // Files: each call returns the system's error code, 0 on success. A write that succeeds
+  // may still have written fewer bytes than it was given. Closing and removing never
+  // allocate: a file is also discarded on the way out of a processor fault.
   virtual SystemErrorCode CreateFileForWriting(const std::string& path, FileHandle& handle) = 0;
-  virtual SystemErrorCode WriteFile(FileHandle handle, const char* bytes, std::size_t size) = 0;
+  virtual SystemErrorCode WriteFile(FileHandle handle, const char* bytes, std::size_t size, std::size_t& written) = 0;
   virtual SystemErrorCode CloseFile(FileHandle handle) = 0;
   virtual void RemoveFile(const std::string& path) = 0;
 
@@ -64,6 +66,9 @@ class Platform {
   virtual void OwnModule(ModulePath& path, std::uintptr_t& base) = 0;
 
   [[noreturn]] virtual void ExitProcess(int exitCode) = 0;
+  // Ends the process without running anything more of it (no library or DLL shutdown
+  // code), for when another thread may hold a lock that such code would wait for.
+  [[noreturn]] virtual void EndProcessAtOnce(int exitCode) = 0;
 };
 
 // The platform of the running process (the Win32 one in the shipped executable).

@@ -4,6 +4,7 @@
 
 #include "failure/failure_reporting.h"
 #include "fakes/fake_platform.h"
+#include "rdpfile/output_stream.h"
 #include "text/cp1251.h"
 
 namespace rdplaunch {
@@ -106,6 +107,7 @@ struct FailureCase {
   int nth;
   SystemErrorCode code;
   const char* message;
+  std::size_t shortWrite = 0;  // instead of failing, the call succeeds with this many bytes written
 };
 
 TEST_F(WriteConnectionFileTest, AFailedCallRaisesItsCodeAndLeavesNoFile) {
@@ -113,14 +115,18 @@ TEST_F(WriteConnectionFileTest, AFailedCallRaisesItsCodeAndLeavesNoFile) {
       {"CreateFile", 1, 5, "File access denied"}, {"CreateFile", 1, 3, "Invalid filename"},
       {"CreateFile", 1, 32, "I/O error 32"},      {"WriteFile", 1, 112, "I/O error 112"},
       {"WriteFile", 2, 5, "File access denied"},  {"WriteFile", 3, 112, "I/O error 112"},
-      {"WriteFile", 11, 33, "I/O error 33"},  // the piece with the rest, at close
-      {"CloseFile", 1, 6, "I/O error 6"},
+      {"WriteFile", 11, 112, "I/O error 112"},  // the piece with the rest, at close: its code, not the close's
+      {"CloseFile", 1, 6, "I/O error 6"},         {"WriteFile", 2, 101, "Disk full", 100},
   };
   for (const FailureCase& c : cases) {
     SCOPED_TRACE(std::string(c.operation) + " #" + std::to_string(c.nth));
     FakePlatform fresh;
     platform = fresh;
-    platform.FailCall(c.operation, c.nth, c.code);
+    if (c.shortWrite != 0) {
+      platform.WriteShort(c.nth, c.shortWrite);
+    } else {
+      platform.FailCall(c.operation, c.nth, c.code);
+    }
     const std::optional<EInOutError> failure = Write(CompanionSettings());
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->IoCode(), static_cast<std::int32_t>(c.code));
@@ -152,6 +158,44 @@ TEST_F(WriteConnectionFileTest, AFailedWriteClosesAndDeletesThePartialFile) {
   const std::vector<std::string> tail(platform.calls.end() - 4, platform.calls.end());
   EXPECT_EQ(tail, (std::vector<std::string>{"WriteFile 128", "WriteFile 128", "CloseFile",
                                             "RemoveFile " + kDesktop + "\\PlanDesk Online.rdp"}));
+}
+
+// Each check has its own failure address, which the box shows: a failed open must be
+// raised by the check after the open, not by a later one.
+TEST_F(WriteConnectionFileTest, EachCheckIdentifiesItsOwnStep) {
+  platform.FailCall("CreateFile", 1, 5);
+  const std::uintptr_t openCheck = Write(CompanionSettings()).value().Address();
+  FakePlatform fresh;
+  platform = fresh;
+  platform.FailCall("WriteFile", 1, 5);
+  const std::uintptr_t lineCheck = Write(CompanionSettings()).value().Address();
+  EXPECT_NE(openCheck, lineCheck);
+}
+
+// Failures that are not file errors leave the writer by unwinding; so does a processor
+// fault, which does not unwind: either way the file goes, and before the failure box.
+TEST_F(WriteConnectionFileTest, EveryOtherEndOfTheRunWhileWritingRemovesTheFile) {
+  const std::string path = kDesktop + "\\PlanDesk Online.rdp";
+  platform.RunOutOfMemory("WriteFile", 3);
+  EXPECT_THROW(Write(CompanionSettings()), std::bad_alloc);
+  EXPECT_TRUE(platform.files.empty());
+
+  FakePlatform faulting;
+  SetUpFailureReporting(nullptr, DiscardFileBeingWritten);
+  OutputStream stream(faulting);
+  stream.Open(path);
+  stream.Put(std::string(300, 'x'));
+  ASSERT_EQ(faulting.files.at(path).size(), 256u);
+  try {
+    HandleProcessorFault(faulting, 0xC0000005, faulting.ownBase + 0x1010);
+  } catch (const testing::ProcessExit& exit) {
+    EXPECT_EQ(exit.exitCode, kExitFailureBox);
+  }
+  TakeDownFailureReporting();
+  EXPECT_TRUE(faulting.files.empty());
+  const std::vector<std::string> tail(faulting.calls.end() - 4, faulting.calls.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{"CloseFile", "RemoveFile " + path, "FailureBox Application Error",
+                                            "EndAtOnce 1"}));
 }
 
 TEST_F(WriteConnectionFileTest, AFailedDesktopLookupWritesNowhere) {

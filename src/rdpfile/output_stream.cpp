@@ -7,6 +7,17 @@
 
 namespace rdplaunch {
 
+namespace {
+
+// The stream whose file is open, if any: the launcher writes one file at a time.
+OutputStream* streamBeingWritten = nullptr;
+
+}  // namespace
+
+void DiscardFileBeingWritten() {
+  if (streamBeingWritten != nullptr) streamBeingWritten->Discard();
+}
+
 // A stream still open here is one whose writing was abandoned by a failure elsewhere:
 // the incomplete file goes.
 OutputStream::~OutputStream() {
@@ -21,6 +32,7 @@ void OutputStream::Open(const std::string& path) {
   if (code != 0) return Fail(code);  // nothing was created, so nothing is discarded
   open_ = true;
   created_ = true;
+  streamBeingWritten = this;
 }
 
 // The buffer goes out the moment it is full, often in the middle of a line. After a
@@ -40,7 +52,9 @@ void OutputStream::Put(std::string_view bytes) {
 }
 
 void OutputStream::Flush() {
-  const SystemErrorCode code = platform_.WriteFile(handle_, buffer_, fill_);
+  std::size_t written = 0;
+  SystemErrorCode code = platform_.WriteFile(handle_, buffer_, fill_, written);
+  if (code == 0 && written != fill_) code = kShortWriteCode;
   fill_ = 0;
   if (code != 0) Fail(code);
 }
@@ -54,7 +68,9 @@ void OutputStream::Close() {
   }
   open_ = false;
   const SystemErrorCode code = platform_.CloseFile(handle_);
-  if (code != 0) Fail(code);
+  if (code != 0) return Fail(code);
+  created_ = false;  // complete: no longer this stream's to remove
+  if (streamBeingWritten == this) streamBeingWritten = nullptr;
 }
 
 // A file that could not be written completely must not stay behind for the user to
@@ -75,6 +91,7 @@ void OutputStream::Discard() {
     platform_.RemoveFile(path_);
   }
   fill_ = 0;
+  if (streamBeingWritten == this) streamBeingWritten = nullptr;
 }
 
 }  // namespace rdplaunch

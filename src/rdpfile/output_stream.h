@@ -1,6 +1,6 @@
 // A buffered output file: bytes collect in a 128-byte buffer that goes to the system
 // the moment it is full. A failing call leaves its error code in PendingIoCode and
-// discards the incomplete file.
+// discards the incomplete file; so does a run that ends while the file is open.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +10,10 @@
 #include "platform/platform.h"
 
 namespace rdplaunch {
+
+// The input/output code of a write that succeeded but took fewer bytes than it was
+// given: a full disk, as the failure box then says.
+inline constexpr SystemErrorCode kShortWriteCode = 101;
 
 class OutputStream {
  public:
@@ -25,6 +29,7 @@ class OutputStream {
   void Close();
 
  private:
+  friend void DiscardFileBeingWritten();
   void Discard();
   void Flush();
   void Fail(SystemErrorCode code);
@@ -37,5 +42,9 @@ class OutputStream {
   char buffer_[kBufferSize]{};
   std::size_t fill_ = 0;
 };
+
+// Removes the file an output stream is writing, if one is: for the ends of a run that do
+// not unwind (a processor fault). Allocates nothing.
+void DiscardFileBeingWritten();
 
 }  // namespace rdplaunch

@@ -113,7 +113,10 @@ void PrepareFaultReports();
 class Win32Platform final : public Platform {
  public:
   Win32Platform()
-      : majorVersion_(QueryWindowsMajorVersion()), wideModulePath_(kLongPathCapacity), modulePath_(kLongPathCapacity) {
+      : majorVersion_(QueryWindowsMajorVersion()),
+        wideModulePath_(kLongPathCapacity),
+        modulePath_(kLongPathCapacity),
+        widePathToRemove_(kLongPathCapacity) {
     RestrictDllSearchToSystemDirectory();
     PrepareFaultReports();
   }
@@ -175,19 +178,26 @@ class Win32Platform final : public Platform {
     return 0;
   }
 
-  SystemErrorCode WriteFile(FileHandle handle, const char* bytes, std::size_t size) override {
-    DWORD written = 0;
-    if (!::WriteFile(reinterpret_cast<HANDLE>(handle), bytes, static_cast<DWORD>(size), &written, nullptr)) {
-      return GetLastError();
-    }
-    return 0;
+  SystemErrorCode WriteFile(FileHandle handle, const char* bytes, std::size_t size, std::size_t& written) override {
+    DWORD count = 0;
+    const BOOL done = ::WriteFile(reinterpret_cast<HANDLE>(handle), bytes, static_cast<DWORD>(size), &count, nullptr);
+    written = count;
+    return done ? 0 : GetLastError();
   }
 
   SystemErrorCode CloseFile(FileHandle handle) override {
     return CloseHandle(reinterpret_cast<HANDLE>(handle)) ? 0 : GetLastError();
   }
 
-  void RemoveFile(const std::string& path) override { DeleteFileW(WideText(path).c_str()); }
+  // Converted in a buffer made at start-up: a file is also removed on the way out of a
+  // processor fault, when the heap may be held by the faulting thread.
+  void RemoveFile(const std::string& path) override {
+    const int length = MultiByteToWideChar(kLauncherCodePage, 0, path.data(), static_cast<int>(path.size()),
+                                           widePathToRemove_.data(), kLongPathCapacity - 1);
+    if (length == 0) return;
+    widePathToRemove_[length] = 0;
+    DeleteFileW(widePathToRemove_.data());
+  }
 
   // The request asks for the process handle and the hidden show state; no verb, no
   // directory. Texts are never passed as null pointers. The tool receives its command
@@ -255,6 +265,13 @@ class Win32Platform final : public Platform {
 
   [[noreturn]] void ExitProcess(int exitCode) override { ::ExitProcess(static_cast<UINT>(exitCode)); }
 
+  // ExitProcess would run the DLLs' shutdown code (the C run-time's frees its buffers),
+  // which waits for ever for a lock held by a thread that faulted.
+  [[noreturn]] void EndProcessAtOnce(int exitCode) override {
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(exitCode));
+    ::ExitProcess(static_cast<UINT>(exitCode));  // not reached
+  }
+
  private:
   // A module's path for the failure box, in buffers made at start-up so that reporting
   // needs no heap: the path as code page 1251 (a character 1251 lacks shows as '?');
@@ -274,6 +291,7 @@ class Win32Platform final : public Platform {
   unsigned majorVersion_;
   std::vector<wchar_t> wideModulePath_;
   std::vector<char> modulePath_;
+  std::vector<wchar_t> widePathToRemove_;
 };
 
 // The fault being reported. Only one is: a second fault while it is reported ends the

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "text/path_name.h"
 
@@ -12,8 +13,13 @@ void FakePlatform::FailCall(const std::string& operation, int nth, SystemErrorCo
   failures_[{operation, nth}] = code;
 }
 
+void FakePlatform::WriteShort(int nth, std::size_t written) { shortWrites_[nth] = written; }
+
+void FakePlatform::RunOutOfMemory(const std::string& operation, int nth) { outOfMemoryAt_[operation] = nth; }
+
 SystemErrorCode FakePlatform::Injected(const std::string& operation) {
   const int nth = ++callCounts_[operation];
+  if (outOfMemoryAt_[operation] == nth) throw std::bad_alloc();
   const auto failure = failures_.find({operation, nth});
   return failure == failures_.end() ? 0 : failure->second;
 }
@@ -48,18 +54,23 @@ SystemErrorCode FakePlatform::CreateFileForWriting(const std::string& path, File
 }
 
 // A failing write puts nothing on disk.
-SystemErrorCode FakePlatform::WriteFile(FileHandle handle, const char* bytes, std::size_t size) {
+SystemErrorCode FakePlatform::WriteFile(FileHandle handle, const char* bytes, std::size_t size, std::size_t& written) {
   calls.push_back("WriteFile " + std::to_string(size));
   writeSizes.push_back(size);
+  written = 0;
   if (const SystemErrorCode code = Injected("WriteFile")) return code;
-  files[openFiles_.at(handle)].append(bytes, size);
+  const auto shortWrite = shortWrites_.find(callCounts_["WriteFile"]);
+  written = shortWrite == shortWrites_.end() ? size : std::min(size, shortWrite->second);
+  files[openFiles_.at(handle)].append(bytes, written);
   return 0;
 }
 
+// As Windows does, a handle that is not open (closed already, say) cannot be closed.
 SystemErrorCode FakePlatform::CloseFile(FileHandle handle) {
   calls.push_back("CloseFile");
   if (const SystemErrorCode code = Injected("CloseFile")) return code;
-  openFiles_.erase(handle);
+  constexpr SystemErrorCode kInvalidHandle = 6;
+  if (openFiles_.erase(handle) == 0) return kInvalidHandle;
   return 0;
 }
 
@@ -97,6 +108,11 @@ void FakePlatform::OwnModule(ModulePath& path, std::uintptr_t& base) {
 
 void FakePlatform::ExitProcess(int exitCode) {
   calls.push_back("Exit " + std::to_string(exitCode));
+  throw ProcessExit{exitCode};
+}
+
+void FakePlatform::EndProcessAtOnce(int exitCode) {
+  calls.push_back("EndAtOnce " + std::to_string(exitCode));
   throw ProcessExit{exitCode};
 }
 

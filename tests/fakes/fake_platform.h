@@ -41,6 +41,10 @@ class FakePlatform : public Platform {
 
   // Makes the n-th (1-based) call of "CreateFile", "WriteFile", "CloseFile" or "Start" fail.
   void FailCall(const std::string& operation, int nth, SystemErrorCode code);
+  // Makes the n-th call of WriteFile succeed with only `written` bytes put on disk.
+  void WriteShort(int nth, std::size_t written);
+  // Makes the n-th call of an operation throw std::bad_alloc, as an exhausted heap would.
+  void RunOutOfMemory(const std::string& operation, int nth);
 
   // What the fake saw.
   std::vector<std::string> calls;  // one line per call, in order
@@ -58,7 +62,7 @@ class FakePlatform : public Platform {
   void ShowInformationBox(std::string_view text, std::string_view caption) override;
   void ShowFailureBox(const char* text, const char* caption, unsigned style) override;
   SystemErrorCode CreateFileForWriting(const std::string& path, FileHandle& handle) override;
-  SystemErrorCode WriteFile(FileHandle handle, const char* bytes, std::size_t size) override;
+  SystemErrorCode WriteFile(FileHandle handle, const char* bytes, std::size_t size, std::size_t& written) override;
   SystemErrorCode CloseFile(FileHandle handle) override;
   void RemoveFile(const std::string& path) override;
   SystemErrorCode StartHidden(const std::string& program, const std::string& parameters,
@@ -68,12 +72,15 @@ class FakePlatform : public Platform {
   bool ModuleContaining(std::uintptr_t address, ModulePath& path, std::uintptr_t& base) override;
   void OwnModule(ModulePath& path, std::uintptr_t& base) override;
   [[noreturn]] void ExitProcess(int exitCode) override;
+  [[noreturn]] void EndProcessAtOnce(int exitCode) override;
 
  private:
   SystemErrorCode Injected(const std::string& operation);
 
   std::map<std::string, int> callCounts_;
   std::map<std::pair<std::string, int>, SystemErrorCode> failures_;
+  std::map<int, std::size_t> shortWrites_;
+  std::map<std::string, int> outOfMemoryAt_;
   std::map<FileHandle, std::string> openFiles_;
   FileHandle nextHandle_ = 100;
 };
