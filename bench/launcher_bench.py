@@ -88,8 +88,6 @@ def measure_wait():
 def main():
     runs = int(sys.argv[1]) if len(sys.argv) > 1 else 7
     SESSION.start()
-    subprocess.run(["wineserver", "-p"], env=SESSION.env())  # one server for all runs, as on a running system
-    SESSION.wait_for_server = False
     size = (WIN32_BUILD / "rdplaunch.exe").stat().st_size
     empty = statistics.median(time_empty_program() for _ in range(runs))
     shell_start = statistics.median(time_shell_start() for _ in range(runs))

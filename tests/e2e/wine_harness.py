@@ -7,6 +7,10 @@ built as a 64-bit program, run on a 64-bit prefix instead (see wine_target.py). 
 X server shows the message boxes; each box is read (caption from its window, text from
 Wine's message box trace at the moment the window appears) and dismissed with the Return
 key. Every run has a time limit, and only processes this harness started are stopped.
+
+One Wine server, with its desktop process, serves every run of a session, as on a
+running system: a server and desktop started anew for each run now and then left a
+program's first window uncreated (its box never appeared).
 """
 
 import atexit
@@ -61,6 +65,7 @@ class Result:
     tools: list  # ToolRun, in the order they started
     desktop: dict  # file name bytes -> content bytes, as left after the run
     trace: str  # Wine's debug output
+    ended_after_box: float = None  # seconds from dismissing the last box to the end of the process
 
     def tool_names(self):
         return [tool.name for tool in self.tools]
@@ -136,8 +141,8 @@ class WineSession:
         self.xvfb = None
         self.display = None
         self.prefix_started = False
+        self.server_running = False
         self.counter = 0
-        self.wait_for_server = True  # after each run, until every process of the prefix has ended
 
     # -- the session: X server and prefix ----------------------------------------------------
 
@@ -171,9 +176,23 @@ class WineSession:
                 subprocess.run(self.wine("wineboot", "-i"), env=self.env(), check=True, timeout=300,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
                 subprocess.run(["wineserver", "-w"], env=self.env(), timeout=120)
+            self.start_server()
         except BaseException:
             self.stop()
             raise
+
+    def start_server(self):
+        """Starts the session's persistent Wine server and brings its desktop up, by
+        running a program that opens a window, before the first run."""
+        subprocess.run(["wineserver", "-p"], env=self.env(), check=True, timeout=60)
+        self.server_running = True
+        subprocess.run(self.wine(BUILD / "emptyprogram.exe"), env=self.env(), check=True, timeout=120,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def stop_server(self):
+        subprocess.run(["wineserver", "-k"], env=self.env(), timeout=60)
+        subprocess.run(["wineserver", "-w"], env=self.env(), timeout=60)
+        self.server_running = False
 
     def start_x_server(self):
         for number in range(90, 140):
@@ -204,7 +223,7 @@ class WineSession:
     def stop(self):
         """Stops what this session started: its prefix's processes, then its X server."""
         if self.prefix_started:
-            subprocess.run(["wineserver", "-k"], env=self.env(), timeout=60)
+            self.stop_server()
             self.prefix_started = False
         self.stop_x_server()
         self.display = None
@@ -230,7 +249,6 @@ class WineSession:
         else:
             command = self.wine("reg", "add", key, "/v", "Version", "/d", version, "/f")
         subprocess.run(command, env=self.env(), timeout=120, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        subprocess.run(["wineserver", "-w"], env=self.env(), timeout=60)
 
     def hold_file(self, path, milliseconds=15000):
         """Starts a Windows program that holds the file open without write sharing."""
@@ -257,6 +275,8 @@ class WineSession:
         The options are the fields of Launch."""
         launch = Launch(launch_name, **options)
         self.start()
+        if not self.server_running:
+            self.start_server()  # a run that timed out stopped it
         self.install_tools(exclude=launch.missing_tools)
         run = self.prepare_run(launch)
         try:
@@ -264,11 +284,11 @@ class WineSession:
             if launch.windows_version:
                 self.set_windows_version(run.exe_path.name, launch.windows_version)
             try:
-                exit_code, boxes = self.start_and_watch(run, launch)
+                exit_code, boxes, ended_after_box = self.start_and_watch(run, launch)
             finally:
                 if launch.windows_version:
                     self.set_windows_version(run.exe_path.name, None)
-            return self.collect(run, exit_code, boxes)
+            return self.collect(run, exit_code, boxes, ended_after_box)
         finally:
             if run.full_disk:
                 subprocess.run(["umount", str(run.desktop)], check=False)
@@ -316,22 +336,25 @@ class WineSession:
             if watcher:
                 watcher.start()
             try:
-                boxes = self.dismiss_boxes_until_exit(process, run.trace, launch.timeout)
+                boxes, ended_after_box = self.dismiss_boxes_until_exit(process, run.trace, launch.timeout)
             finally:
                 if watcher:
                     watcher.join()
-        return process.returncode, boxes
+        return process.returncode, boxes, ended_after_box
 
     def dismiss_boxes_until_exit(self, process, trace_path, timeout):
         """Each new box window is paired with the text Wine traced when it was set up: a
         box is modal, so the launcher shows one at a time and the newest untaken text is
-        that window's. Only then is the box dismissed."""
+        that window's. Only then is the box dismissed. Returns the boxes and the seconds
+        from the first dismissal of the last box to the end of the process. The launcher
+        waits for every program it starts, so its end is the run's end."""
         boxes, seen = [], set()
         deadline = time.monotonic() + timeout
+        last_dismissed = None
         while process.poll() is None:
             if time.monotonic() > deadline:
                 process.kill()
-                subprocess.run(["wineserver", "-k"], env=self.env(), timeout=60)
+                self.stop_server()
                 raise TimeoutError(f"the launcher did not end within {timeout} s")
             for window in self.visible_windows():
                 if window not in seen:
@@ -340,14 +363,16 @@ class WineSession:
                         continue  # Wine's own helper windows have no name; every box has a caption
                     seen.add(window)
                     boxes.append(Box(caption, self.text_of_box(trace_path, len(boxes))))
+                    last_dismissed = time.monotonic()
                 subprocess.run(["xdotool", "key", "--window", window, "Return"], env=self.env(),
                                capture_output=True)
-            time.sleep(0.2)
-        if self.wait_for_server:
-            subprocess.run(["wineserver", "-w"], env=self.env(), timeout=60)
+            time.sleep(0.1)
+        ended_after_box = time.monotonic() - last_dismissed if last_dismissed else None
         if len(traced_box_texts(trace_path)) != len(boxes):
-            raise AssertionError(f"boxes seen {boxes} but texts traced {traced_box_texts(trace_path)}")
-        return boxes
+            errors = [line for line in trace_path.read_text(errors="replace").splitlines() if line.startswith("err:")]
+            raise AssertionError(f"boxes seen {boxes} but texts traced {traced_box_texts(trace_path)}; "
+                                 f"Wine's errors: {errors}")
+        return boxes, ended_after_box
 
     def visible_windows(self):
         return subprocess.run(["xdotool", "search", "--onlyvisible", "--name", ""], env=self.env(),
@@ -366,12 +391,12 @@ class WineSession:
             time.sleep(0.1)
         raise AssertionError(f"box {index + 1} appeared but its text was not traced")
 
-    def collect(self, run, exit_code, boxes):
+    def collect(self, run, exit_code, boxes, ended_after_box):
         desktop = read_folder(run.desktop)
         if run.full_disk:
             desktop.pop(FILLER_NAME.encode(), None)
         trace_text = run.trace.read_bytes().decode("utf-8", "replace")
-        return Result(exit_code, boxes, parse_tool_log(run.log), desktop, trace_text)
+        return Result(exit_code, boxes, parse_tool_log(run.log), desktop, trace_text, ended_after_box)
 
 
 def mount_small_file_system(folder):
