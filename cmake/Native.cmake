@@ -49,6 +49,7 @@ add_executable(unit_tests
   src/tools/command_lines_test.cpp
 )
 target_include_directories(unit_tests PRIVATE tests)
+target_compile_definitions(unit_tests PRIVATE RDPLAUNCH_EXPECTED_DIR="${CMAKE_SOURCE_DIR}/tests/expected")
 target_link_libraries(unit_tests PRIVATE rdplaunch_hosting rdplaunch_signing GTest::gtest GTest::gtest_main)
 gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60)
 

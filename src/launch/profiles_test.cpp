@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 #include "launch/hosts.h"
 #include "rdpfile/connection_file.h"
 #include "text/cp1251.h"
@@ -59,76 +62,22 @@ TEST(FindProfile, OnlyTheExactKeyMatches) {
   }
 }
 
-// The whole file, written out independently of the code: a swapped pair of lines or a
-// changed value of the same length shows here.
+// The whole file, written out by hand in tests/expected independently of the code: a
+// swapped pair of lines or a changed value of the same length shows here.
 std::string ExpectedFile(std::string_view port, std::string_view host, std::string_view alias) {
-  constexpr std::string_view kTemplate = R"(redirectclipboard:i:1
-redirectposdevices:i:0
-redirectprinters:i:1
-redirectcomports:i:0
-redirectsmartcards:i:0
-devicestoredirect:s:*
-drivestoredirect:s:*
-redirectdrives:i:1
-session bpp:i:24
-prompt for credentials on client:i:1
-span monitors:i:1
-use multimon:i:1
-remoteapplicationmode:i:1
-server port:i:<port>
-allow font smoothing:i:1
-promptcredentialonce:i:1
-authentication level:i:0
-gatewayusagemethod:i:2
-gatewayprofileusagemethod:i:0
-gatewaycredentialssource:i:0
-full address:s:<host>
-alternate shell:s:||<alias>
-remoteapplicationprogram:s:||<alias>
-gatewayhostname:s:
-remoteapplicationname:s:<alias>
-remoteapplicationcmdline:s:
-screen mode id:i:2
-winposstr:s:0,3,0,0,800,600
-compression:i:1
-keyboardhook:i:2
-audiocapturemode:i:0
-videoplaybackmode:i:1
-connection type:i:7
-networkautodetect:i:1
-bandwidthautodetect:i:1
-displayconnectionbar:i:1
-enableworkspacereconnect:i:0
-disable wallpaper:i:0
-allow desktop composition:i:0
-disable full window drag:i:1
-disable menu anims:i:1
-disable themes:i:0
-disable cursor setting:i:0
-bitmapcachepersistenable:i:1
-audiomode:i:0
-autoreconnection enabled:i:1
-prompt for credentials:i:0
-negotiate security layer:i:1
-remoteapplicationicon:s:
-shell working directory:s:
-gatewaybrokeringtype:i:0
-use redirection server name:i:0
-rdgiskdcproxy:i:0
-kdcproxyname:s:
-desktopwidth:i:800
-desktopheight:i:600
-)";
+  std::ifstream in(RDPLAUNCH_EXPECTED_DIR "/connection_file.template", std::ios::binary);
+  const std::string pattern{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  EXPECT_FALSE(pattern.empty()) << "cannot read the expected connection file";
   std::string file;
-  for (std::size_t i = 0; i < kTemplate.size(); ++i) {
-    if (kTemplate.substr(i, 6) == "<port>") {
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern.compare(i, 6, "<port>") == 0) {
       file += port, i += 5;
-    } else if (kTemplate.substr(i, 6) == "<host>") {
+    } else if (pattern.compare(i, 6, "<host>") == 0) {
       file += host, i += 5;
-    } else if (kTemplate.substr(i, 7) == "<alias>") {
+    } else if (pattern.compare(i, 7, "<alias>") == 0) {
       file += alias, i += 6;
     } else {
-      file += kTemplate[i] == '\n' ? std::string("\r\n") : std::string(1, kTemplate[i]);
+      file += pattern[i] == '\n' ? std::string("\r\n") : std::string(1, pattern[i]);
     }
   }
   return file;

@@ -1,5 +1,7 @@
 """What the launcher should produce, written down independently of its C++ code."""
 
+from pathlib import Path
+
 from wine_harness import HOSTS
 
 CAPTION = "Удаленное подключение"
@@ -22,67 +24,15 @@ PROFILES = [
 ]
 COMPANION = ("PlanDesk Online", "PlnDsk", "3397")
 
-LINES = """redirectclipboard:i:1
-redirectposdevices:i:0
-redirectprinters:i:1
-redirectcomports:i:0
-redirectsmartcards:i:0
-devicestoredirect:s:*
-drivestoredirect:s:*
-redirectdrives:i:1
-session bpp:i:24
-prompt for credentials on client:i:1
-span monitors:i:1
-use multimon:i:1
-remoteapplicationmode:i:1
-server port:i:{port}
-allow font smoothing:i:1
-promptcredentialonce:i:1
-authentication level:i:0
-gatewayusagemethod:i:2
-gatewayprofileusagemethod:i:0
-gatewaycredentialssource:i:0
-full address:s:{host}
-alternate shell:s:||{alias}
-remoteapplicationprogram:s:||{alias}
-gatewayhostname:s:
-remoteapplicationname:s:{alias}
-remoteapplicationcmdline:s:
-screen mode id:i:2
-winposstr:s:0,3,0,0,800,600
-compression:i:1
-keyboardhook:i:2
-audiocapturemode:i:0
-videoplaybackmode:i:1
-connection type:i:7
-networkautodetect:i:1
-bandwidthautodetect:i:1
-displayconnectionbar:i:1
-enableworkspacereconnect:i:0
-disable wallpaper:i:0
-allow desktop composition:i:0
-disable full window drag:i:1
-disable menu anims:i:1
-disable themes:i:0
-disable cursor setting:i:0
-bitmapcachepersistenable:i:1
-audiomode:i:0
-autoreconnection enabled:i:1
-prompt for credentials:i:0
-negotiate security layer:i:1
-remoteapplicationicon:s:
-shell working directory:s:
-gatewaybrokeringtype:i:0
-use redirection server name:i:0
-rdgiskdcproxy:i:0
-kdcproxyname:s:
-desktopwidth:i:800
-desktopheight:i:600""".split("\n")
+# The 56 lines, written out by hand once for the unit and the end-to-end tests alike.
+TEMPLATE = (Path(__file__).resolve().parents[1] / "expected/connection_file.template").read_text(encoding="utf-8")
 
 
 def rdp_content(alias, host, port):
-    assert len(LINES) == 56
-    text = "".join(line.format(alias=alias, host=host, port=port) + "\r\n" for line in LINES)
+    lines = TEMPLATE.splitlines()
+    assert len(lines) == 56
+    text = "".join(line.replace("<alias>", alias).replace("<host>", host).replace("<port>", port) + "\r\n"
+                   for line in lines)
     return text.encode("cp1251")
 
 
