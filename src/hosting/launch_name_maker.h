@@ -11,8 +11,12 @@
 
 namespace rdplaunch {
 
-// Windows file names hold at most 255 characters.
-inline constexpr std::size_t kMaxFileNameLength = 255;
+// The longest name that arrives whole: with the download folder in front and a browser's
+// duplicate marker (" (12)") behind, it must stay within the 259 characters of a path
+// Windows programs can start, and a browser first saves it as NAME.crdownload, in a file
+// system that counts a name's UTF-8 bytes (255 at most) on Linux and macOS.
+inline constexpr std::size_t kMaxLaunchNameLength = 120;
+inline constexpr std::size_t kMaxLaunchNameUtf8Bytes = 240;
 
 struct MadeName {
   std::string name;     // code page 1251 bytes, as the launcher reads them
@@ -26,9 +30,18 @@ struct NameCheck {
   LaunchFields fields;                      // as the launcher reads them
   const ProductProfile* profile = nullptr;  // the key's row, if the key is in the table
   std::string renameReason;                 // empty when the launcher would connect
+  std::string browserChange;                // what a browser would change in the name; empty when nothing
 };
 
 // What the launcher would do with a file of this name (code page 1251 bytes).
 NameCheck CheckLaunchName(std::string_view launchName);
+
+// What a current browser changes in these code page 1251 bytes when it saves a download
+// under them, or nothing.
+std::string BrowserChangeIn(std::string_view bytes);
+
+// The Content-Disposition value that makes a browser save a download under this UTF-8
+// name: an ASCII fallback for old clients and the exact name as UTF-8.
+std::string ContentDisposition(std::string_view utf8Name);
 
 }  // namespace rdplaunch

@@ -12,8 +12,11 @@ namespace rdplaunch {
 namespace {
 
 TEST(MakeLaunchName, EveryProfileRoundTripsWithAsciiAndCyrillicCredentials) {
-  const std::pair<const char*, const char*> credentials[] = {
-      {"alice", "s3cret"}, {"Иван Петров", "пароль с пробелами"}, {" lead", "trail "}, {"a.b@c", "p%w'd!&(x)"}};
+  const std::pair<const char*, const char*> credentials[] = {{"alice", "s3cret"},
+                                                             {"Иван Петров", "пароль с пробелами"},
+                                                             {" lead", "trail "},
+                                                             {"a.b@c", "p'w&d!+(x)#;=,~{}[]^`"},
+                                                             {"№ «Ёлка» — €…", "x y"}};
   for (const ProductProfile& profile : ProfileTable()) {
     for (const auto& [user, password] : credentials) {
       const MadeName made = MakeLaunchName(profile.key, user, password);
@@ -36,16 +39,26 @@ TEST(MakeLaunchName, RefusesWhatCannotTravelInAFileName) {
   } cases[] = {
       {"PELTA_8", "al$ce", "pw", "the user name contains '$', which separates the fields of the name"},
       {"PELTA_8", "alice", "pa$$", "the password contains '$', which separates the fields of the name"},
-      {"PELTA_8", "alice", "a\\b", "the password contains the character '\\', which Windows does not allow"},
-      {"PELTA_8", "alice", "a/b", "the password contains the character '/'"},
-      {"PELTA_8", "alice", "a:b", "the password contains the character ':'"},
-      {"PELTA_8", "alice", "a*b", "the password contains the character '*'"},
-      {"PELTA_8", "alice", "a?b", "the password contains the character '?'"},
-      {"PELTA_8", "alice", "a\"b", "the password contains the character '\"'"},
-      {"PELTA_8", "a<b", "pw", "the user name contains the character '<'"},
-      {"PELTA_8", "a>b", "pw", "the user name contains the character '>'"},
-      {"PELTA_8", "a|b", "pw", "the user name contains the character '|'"},
-      {"PELTA_8", "alice", "tab\there", "the password contains the control character 0x09"},
+      {"PELTA_8", "alice", "a\\b", "the password contains the character '\\' (U+005C), which Windows does not allow"},
+      {"PELTA_8", "alice", "a/b", "the password contains the character '/' (U+002F)"},
+      {"PELTA_8", "alice", "a:b", "the password contains the character ':' (U+003A)"},
+      {"PELTA_8", "alice", "a*b", "the password contains the character '*' (U+002A)"},
+      {"PELTA_8", "alice", "a?b", "the password contains the character '?' (U+003F)"},
+      {"PELTA_8", "alice", "a\"b", "the password contains the character '\"' (U+0022)"},
+      {"PELTA_8", "a<b", "pw", "the user name contains the character '<' (U+003C)"},
+      {"PELTA_8", "a>b", "pw", "the user name contains the character '>' (U+003E)"},
+      {"PELTA_8", "a|b", "pw", "the user name contains the character '|' (U+007C)"},
+      {"PELTA_8", "alice", "tab\there", "the password contains the control character U+0009, which Windows"},
+      // What browsers change when they save a download.
+      {"PELTA_8", "alice",
+       "a\x7F"
+       "b",
+       "the password contains the control character U+007F, which a browser changes"},
+      {"PELTA_8", "alice", "50%", "the password contains the character '%' (U+0025), which a browser changes"},
+      {"PELTA_8", "a\u00A0b", "pw", "the user name contains a no-break space (U+00A0), which a browser changes"},
+      {"PELTA_8", "alice", "a\u00ADb", "the password contains a soft hyphen (U+00AD), which a browser changes"},
+      {"PELTA_8", "alice", "p  q", "the password contains two spaces in a row, which a browser changes"},
+      {"PELTA_8", "alice  ", "pw", "the user name contains two spaces in a row"},
       {"PELTA_8", "alice", "日本", "the password contains '日', which has no code page 1251 character"},
       {"PELTA_8", "", "pw", "the user name is empty"},
       {"PELTA_8", "alice", "", "the password is empty"},
@@ -59,11 +72,15 @@ TEST(MakeLaunchName, RefusesWhatCannotTravelInAFileName) {
   }
 }
 
-TEST(MakeLaunchName, KeepsTheNameWithinWindowsFileNameLimit) {
-  const std::string fits(255 - std::string("PELTA_8$a$$.exe").size(), 'p');
-  EXPECT_EQ(MakeLaunchName("PELTA_8", "a", fits).name.size(), 255u);
+TEST(MakeLaunchName, KeepsTheNameShortEnoughToArriveWhole) {
+  const std::string fits(120 - std::string("PELTA_8$a$$.exe").size(), 'p');
+  EXPECT_EQ(MakeLaunchName("PELTA_8", "a", fits).name.size(), 120u);
   EXPECT_EQ(MakeLaunchName("PELTA_8", "a", fits + "p").refusal,
-            "the name would have 256 characters; Windows allows 255");
+            "the name would have 121 characters; at most 120 arrive whole in a download folder");
+  // Within 120 characters, but 3 bytes each in UTF-8.
+  std::string euros;
+  for (int i = 0; i < 80; ++i) euros += "€";
+  EXPECT_EQ(MakeLaunchName("PELTA_8", "a", euros).refusal.substr(0, 35), "the name would take 255 bytes in UT");
 }
 
 TEST(CheckLaunchName, SaysWhyTheLauncherWouldAskNotToRename) {

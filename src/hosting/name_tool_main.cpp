@@ -32,12 +32,15 @@ constexpr int kExitUsage = 2;
 constexpr int kExitFileError = 3;
 
 constexpr const char kHelp[] = R"(usage:
-  rdplaunch-name make KEY USER PASSWORD [--exe PATH --out DIR]
-      Checks that key, user name and password can travel in a Windows file name and come
-      back unchanged, and prints the launcher name KEY$USER$PASSWORD$.exe. With --exe,
-      copies the launcher PATH under that name into DIR.
+  rdplaunch-name make KEY USER PASSWORD [--json | --header] [--exe PATH --out DIR]
+      Checks that key, user name and password can travel in a Windows file name through
+      a browser's download and come back unchanged, and prints the launcher name
+      KEY$USER$PASSWORD$.exe; with --json, the name and the Content-Disposition value to
+      serve the launcher under it; with --header, that header line. With --exe, copies
+      the launcher PATH under that name into DIR.
   rdplaunch-name check NAME [--json] [--show-password]
-      Tells what the launcher would do with a file of that name (a path is fine).
+      Tells what the launcher would do with a file of that name (a path is fine), and
+      warns when a browser would not deliver the name intact.
   rdplaunch-name rdp NAME [--out DIR] [--sign CERT KEY [--chain CHAIN]]
       Prints the connection file the launcher would write for NAME; with --out, writes it
       (and the companion file, where the edition has one) into DIR. With --sign, the file
@@ -50,7 +53,9 @@ constexpr const char kHelp[] = R"(usage:
       Signs every connection file the launcher can write and writes the C++ header the
       Windows build compiles in (the build runs this; the key never leaves this machine).
 
-Text is UTF-8 and is written as the code page 1251 bytes the launcher reads. Files are
+A command's values come first and are values whatever they start with ("--" may stand
+before them); its options follow. Text is UTF-8 and is written as the code page 1251
+bytes the launcher reads. Files are
 written under a temporary name in DIR and then renamed, so a link or anything else that
 already has the name is replaced, never written through. With --json, errors are JSON too.
 Exit codes: 0 done, 1 refused (or the launcher would ask not to rename the file),
@@ -58,57 +63,123 @@ Exit codes: 0 done, 1 refused (or the launcher would ask not to rename the file)
 )";
 
 struct Arguments {
-  std::vector<std::string> positional;
+  std::string command;
+  std::vector<std::string> positional;  // the command's values, command excluded
   std::string exe;
   std::string out;
   std::string cert;
   std::string key;
   std::string chain;
   bool json = false;
+  bool header = false;
   bool showPassword = false;
   bool help = false;
-  std::string error;  // what was wrong with the arguments
+  std::string error;  // what was wrong with the arguments; never one of them, which may be a password
+};
+
+// What each command takes: how many values, then which options. A value stands where it
+// stands whatever it starts with (a password may begin with "-"); "--" may come first.
+struct CommandShape {
+  const char* name;
+  std::size_t values;
+  std::vector<std::string_view> options;  // those with a value end in '=', --sign takes two
+};
+
+const CommandShape kCommands[] = {
+    {"make", 3, {"--exe=", "--out=", "--json", "--header"}},
+    {"check", 1, {"--json", "--show-password"}},
+    {"rdp", 1, {"--out=", "--sign", "--chain=", "--json"}},
+    {"verify", 1, {"--cert=", "--json"}},
+    {"signatures", 0, {"--cert=", "--key=", "--chain=", "--out=", "--json"}},
 };
 
 Arguments ParseArguments(int argc, char** argv) {
   Arguments arguments;
-  for (int i = 1; i < argc; ++i) {
-    const std::string argument = argv[i];
-    if (argument == "--help" || argument == "-h") {
-      arguments.help = true;
-    } else if (argument == "--json") {
+  const std::vector<std::string> all(argv + 1, argv + argc);
+  if (all.empty() || all[0] == "--help" || all[0] == "-h") {
+    arguments.help = !all.empty();
+    return arguments;
+  }
+  arguments.command = all[0];
+  const auto shape = std::find_if(std::begin(kCommands), std::end(kCommands),
+                                  [&](const CommandShape& c) { return arguments.command == c.name; });
+  if (shape == std::end(kCommands)) {
+    arguments.error = "no such command; see --help";
+    return arguments;
+  }
+  // --json asks for JSON errors too, wherever it stands among the options.
+  arguments.json = std::find(all.begin() + 1, all.end(), "--json") != all.end() &&
+                   std::find(shape->options.begin(), shape->options.end(), "--json") != shape->options.end();
+  std::size_t i = 1;
+  if (i < all.size() && all[i] == "--") ++i;
+  for (; arguments.positional.size() < shape->values; ++i) {
+    if (i >= all.size()) {
+      arguments.error = "wrong usage";
+      return arguments;
+    }
+    arguments.positional.push_back(all[i]);
+  }
+  for (; i < all.size(); ++i) {
+    const std::string& option = all[i];
+    const auto known = std::find_if(shape->options.begin(), shape->options.end(), [&](std::string_view o) {
+      return o == option || (o.ends_with('=') && o.substr(0, o.size() - 1) == option);
+    });
+    if (known == shape->options.end() || (option == "--sign" && i + 2 >= all.size()) ||
+        (known->ends_with('=') && i + 1 >= all.size())) {
+      arguments.error =
+          "argument " + std::to_string(i + 1) + " is not an option of " + arguments.command + " or lacks its value";
+      return arguments;
+    }
+    if (option == "--json") {
       arguments.json = true;
-    } else if (argument == "--show-password") {
+    } else if (option == "--header") {
+      arguments.header = true;
+    } else if (option == "--show-password") {
       arguments.showPassword = true;
-    } else if ((argument == "--exe" || argument == "--out" || argument == "--cert" || argument == "--key" ||
-                argument == "--chain") &&
-               i + 1 < argc) {
-      const std::string value = argv[++i];
-      if (argument == "--exe") arguments.exe = value;
-      if (argument == "--out") arguments.out = value;
-      if (argument == "--cert") arguments.cert = value;
-      if (argument == "--key") arguments.key = value;
-      if (argument == "--chain") arguments.chain = value;
-    } else if (argument == "--sign" && i + 2 < argc) {
-      arguments.cert = argv[++i];
-      arguments.key = argv[++i];
-    } else if (argument.rfind("--", 0) == 0) {
-      arguments.error = "unknown option " + argument;
+    } else if (option == "--sign") {
+      arguments.cert = all[++i];
+      arguments.key = all[++i];
     } else {
-      arguments.positional.push_back(argument);
+      std::string& value = option == "--exe"    ? arguments.exe
+                           : option == "--out"  ? arguments.out
+                           : option == "--cert" ? arguments.cert
+                           : option == "--key"  ? arguments.key
+                                                : arguments.chain;
+      value = all[++i];
     }
   }
   return arguments;
 }
 
-std::string JsonString(std::string_view utf8) {
+// Valid UTF-8 for any bytes: each byte that is not part of a well-formed character shows
+// as the text \xHH, so that a name with malformed bytes can still be reported.
+std::string PrintableUtf8(std::string_view bytes) {
+  std::string out;
+  for (std::size_t pos = 0; pos < bytes.size();) {
+    const std::size_t start = pos;
+    const char32_t codePoint = rdplaunch::NextUtf8CodePoint(bytes, pos);
+    const std::string_view piece = bytes.substr(start, pos - start);
+    const bool wellFormed = codePoint != rdplaunch::kNotACodePoint;
+    if (wellFormed) {
+      out += piece;
+      continue;
+    }
+    char escaped[8];
+    std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(bytes[start]));
+    out += escaped;
+    pos = start + 1;
+  }
+  return out;
+}
+
+std::string JsonString(std::string_view text) {
   std::string out = "\"";
-  for (const char c : utf8) {
+  for (const char c : PrintableUtf8(text)) {
     const auto byte = static_cast<unsigned char>(c);
     if (c == '"' || c == '\\') {
       out += '\\';
       out += c;
-    } else if (byte < 0x20) {
+    } else if (byte < 0x20 || byte == 0x7F) {
       char escaped[8];
       std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
       out += escaped;
@@ -134,7 +205,7 @@ int Fail(const Arguments& arguments, int exitCode, const std::string& message) {
   if (arguments.json) {
     std::cout << "{\"valid\": false, \"error\": " << JsonString(message) << "}\n";
   } else {
-    std::cerr << "rdplaunch-name: " << message << "\n";
+    std::cerr << "rdplaunch-name: " << PrintableUtf8(message) << "\n";
   }
   return exitCode;
 }
@@ -143,7 +214,8 @@ int Fail(const Arguments& arguments, int exitCode, const std::string& message) {
 // folder (never an existing one, never through a link), which is then renamed to path.
 // Whatever had that name before, a link included, is replaced and not written through.
 std::string WriteNewFile(const std::filesystem::path& path, std::string_view bytes, mode_t mode) {
-  std::string temporary = path.string() + ".XXXXXX";
+  // A short temporary name: the final one may already be as long as the file system allows.
+  std::string temporary = (path.parent_path() / ".rdplaunch-XXXXXX").string();
   const int file = mkstemp(temporary.data());
   if (file < 0) return "cannot create a file in " + path.parent_path().string() + ": " + std::strerror(errno);
   bool written = fchmod(file, mode) == 0;
@@ -160,22 +232,44 @@ std::string WriteNewFile(const std::filesystem::path& path, std::string_view byt
   return "cannot write " + path.string() + ": " + reason;
 }
 
+struct FileBytes {
+  std::string bytes;
+  std::string error;  // empty when the file was read
+};
+
+// Reads a whole regular file; says why when it cannot (a folder, say).
+FileBytes ReadWholeFile(const std::string& path) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return {{}, "cannot read " + path + ": not a regular file"};
+  std::ifstream in(path, std::ios::binary);
+  FileBytes file{{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()}, {}};
+  if (!in) file.error = "cannot read " + path;
+  return file;
+}
+
 int Make(const Arguments& arguments) {
-  if (arguments.positional.size() != 4 || arguments.exe.empty() != arguments.out.empty()) {
-    return Fail(arguments, kExitUsage, "make KEY USER PASSWORD [--exe PATH --out DIR]");
+  if (arguments.exe.empty() != arguments.out.empty()) {
+    return Fail(arguments, kExitUsage, "make KEY USER PASSWORD [--json | --header] [--exe PATH --out DIR]");
   }
   const rdplaunch::MadeName made =
-      rdplaunch::MakeLaunchName(arguments.positional[1], arguments.positional[2], arguments.positional[3]);
+      rdplaunch::MakeLaunchName(arguments.positional[0], arguments.positional[1], arguments.positional[2]);
   if (!made.refusal.empty()) return Fail(arguments, kExitRefused, "refused: " + made.refusal);
   const std::string utf8Name = rdplaunch::Cp1251ToUtf8(made.name);
   if (!arguments.exe.empty()) {
-    std::ifstream exe(arguments.exe, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(exe)), std::istreambuf_iterator<char>());
-    if (!exe) return Fail(arguments, kExitFileError, "cannot read " + arguments.exe);
-    const std::string error = WriteNewFile(std::filesystem::path(arguments.out) / utf8Name, bytes, 0755);
+    const FileBytes exe = ReadWholeFile(arguments.exe);
+    if (!exe.error.empty()) return Fail(arguments, kExitFileError, exe.error);
+    const std::string error = WriteNewFile(std::filesystem::path(arguments.out) / utf8Name, exe.bytes, 0755);
     if (!error.empty()) return Fail(arguments, kExitFileError, error);
   }
-  std::cout << utf8Name << "\n";
+  const std::string disposition = rdplaunch::ContentDisposition(utf8Name);
+  if (arguments.json) {
+    std::cout << "{\"name\": " << JsonString(utf8Name) << ", \"content_disposition\": " << JsonString(disposition)
+              << "}\n";
+  } else if (arguments.header) {
+    std::cout << "Content-Disposition: " << disposition << "\n";
+  } else {
+    std::cout << utf8Name << "\n";
+  }
   return 0;
 }
 
@@ -188,7 +282,8 @@ void PrintCheck(const rdplaunch::NameCheck& check, const Arguments& arguments) {
   const std::string_view companionHost = valid ? check.profile->companionHost : std::string_view();
   if (arguments.json) {
     std::cout << "{\"valid\": " << (valid ? "true" : "false") << ", \"user\": " << JsonString(text(f.userName))
-              << ", \"password\": " << JsonString(password);
+              << ", \"password\": " << JsonString(password)
+              << ", \"browser_safe\": " << (check.browserChange.empty() ? "true" : "false");
     if (valid) {
       std::cout << ", \"display_name\": " << JsonString(text(t.displayName))
                 << ", \"alias\": " << JsonString(text(t.alias)) << ", \"host\": " << JsonString(t.host)
@@ -199,6 +294,12 @@ void PrintCheck(const rdplaunch::NameCheck& check, const Arguments& arguments) {
     }
     std::cout << "}\n";
     return;
+  }
+  // A copy already on a user's machine is what it is: the warning says why a browser
+  // would not have delivered this name intact, and the rest still tells what it does.
+  if (!check.browserChange.empty()) {
+    std::cout << "warning:      a browser changes this name when it saves it (it holds " << check.browserChange
+              << ")\n";
   }
   std::cout << "user name:    " << text(f.userName) << "\npassword:     " << password << "\n";
   if (!valid) {
@@ -214,15 +315,14 @@ void PrintCheck(const rdplaunch::NameCheck& check, const Arguments& arguments) {
 }
 
 // The one NAME argument of check and rdp, read and checked; an exit code when that fails.
-std::variant<rdplaunch::NameCheck, int> CheckNameArgument(const Arguments& arguments, const char* usage) {
-  if (arguments.positional.size() != 2) return Fail(arguments, kExitUsage, usage);
-  const std::optional<std::string> name = LaunchNameFromArgument(arguments.positional[1]);
+std::variant<rdplaunch::NameCheck, int> CheckNameArgument(const Arguments& arguments) {
+  const std::optional<std::string> name = LaunchNameFromArgument(arguments.positional[0]);
   if (!name) return Fail(arguments, kExitRefused, "the name has characters without a code page 1251 byte");
   return rdplaunch::CheckLaunchName(*name);
 }
 
 int Check(const Arguments& arguments) {
-  auto checked = CheckNameArgument(arguments, "check NAME [--json] [--show-password]");
+  auto checked = CheckNameArgument(arguments);
   if (const int* exitCode = std::get_if<int>(&checked)) return *exitCode;
   const rdplaunch::NameCheck& check = std::get<rdplaunch::NameCheck>(checked);
   PrintCheck(check, arguments);
@@ -243,7 +343,7 @@ std::string FileContent(const rdplaunch::ConnectionTarget& target, const rdplaun
 }
 
 int Rdp(const Arguments& arguments) {
-  auto checked = CheckNameArgument(arguments, "rdp NAME [--out DIR] [--sign CERT KEY [--chain CHAIN]]");
+  auto checked = CheckNameArgument(arguments);
   if (const int* exitCode = std::get_if<int>(&checked)) return *exitCode;
   rdplaunch::NameCheck& check = std::get<rdplaunch::NameCheck>(checked);
   if (!check.renameReason.empty()) {
@@ -274,11 +374,9 @@ int Rdp(const Arguments& arguments) {
 }  // namespace
 
 int Verify(const Arguments& arguments) {
-  if (arguments.positional.size() != 2) return Fail(arguments, kExitUsage, "verify FILE.rdp [--cert CERT]");
-  std::ifstream file(arguments.positional[1], std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  if (!file) return Fail(arguments, kExitFileError, "cannot read " + arguments.positional[1]);
-  const rdplaunch::SignatureCheck check = rdplaunch::CheckSignedFile(bytes, arguments.cert);
+  const FileBytes file = ReadWholeFile(arguments.positional[0]);
+  if (!file.error.empty()) return Fail(arguments, kExitFileError, file.error);
+  const rdplaunch::SignatureCheck check = rdplaunch::CheckSignedFile(file.bytes, arguments.cert);
   if (!check.good) {
     std::cout << "bad signature: " << check.reason << "\n";
     return kExitRefused;
@@ -343,20 +441,30 @@ int Signatures(const Arguments& arguments) {
   return 0;
 }
 
-int main(int argc, char** argv) {
-  const Arguments arguments = ParseArguments(argc, argv);
-  if (!arguments.error.empty()) return Fail(arguments, kExitUsage, arguments.error);
+int Run(const Arguments& arguments) {
   if (arguments.help) {
     std::cout << kHelp;
     return 0;
   }
-  const std::string command = arguments.positional.empty() ? "" : arguments.positional[0];
-  if (command == "make") return Make(arguments);
-  if (command == "check") return Check(arguments);
-  if (command == "rdp") return Rdp(arguments);
-  if (command == "verify") return Verify(arguments);
-  if (command == "signatures") return Signatures(arguments);
-  if (arguments.json) return Fail(arguments, kExitUsage, "no such command; see --help");
-  std::cerr << kHelp;
-  return kExitUsage;
+  if (arguments.command.empty()) {
+    std::cerr << kHelp;
+    return kExitUsage;
+  }
+  if (!arguments.error.empty()) return Fail(arguments, kExitUsage, arguments.error + "; see --help");
+  if (arguments.command == "make") return Make(arguments);
+  if (arguments.command == "check") return Check(arguments);
+  if (arguments.command == "rdp") return Rdp(arguments);
+  if (arguments.command == "verify") return Verify(arguments);
+  return Signatures(arguments);
+}
+
+// A file error the library reports by exception (a folder read as a file, say) ends like
+// any other: a message and exit code 3, never an abort.
+int main(int argc, char** argv) {
+  const Arguments arguments = ParseArguments(argc, argv);
+  try {
+    return Run(arguments);
+  } catch (const std::exception& failure) {
+    return Fail(arguments, kExitFileError, failure.what());
+  }
 }

@@ -5,7 +5,9 @@ import tempfile
 import unittest
 from pathlib import Path
 
-from wine_harness import BUILD, HOSTS, SESSION, name_tool
+import subprocess
+
+from wine_harness import BUILD, HOSTS, NATIVE_BUILD, SESSION, fill, mount_small_file_system, name_tool
 
 
 class MadeCopy(unittest.TestCase):
@@ -47,14 +49,73 @@ class MadeCopy(unittest.TestCase):
             self.assertTrue(link.read_bytes().startswith(b"redirectclipboard:i:1\r\n"))
             self.assertEqual(sorted(p.name for p in Path(out).iterdir()), ["ПЕЛТА 8.rdp"], "no temporary file stays")
 
-    def test_with_json_errors_are_json_too(self):
-        for arguments in [("check", "PELTA_8$al\u4e2dce$pw$.exe", "--json"), ("check", "--json"),
-                          ("check", "x", "--json", "--bogus")]:
+    def test_arguments_are_values_where_values_stand_and_nothing_secret_is_echoed(self):
+        exe = str(BUILD / "rdplaunch.exe")
+        with tempfile.TemporaryDirectory() as out:
+            # arguments, exit code, what standard output starts with, for a table of cases
+            cases = [
+                (["make", "PELTA_8", "alice", "-h", "--exe", exe, "--out", out], 0, "PELTA_8$alice$-h$.exe\n"),
+                (["make", "PELTA_8", "alice", "--s3cret"], 0, "PELTA_8$alice$--s3cret$.exe\n"),
+                (["make", "--", "PELTA_8", "alice", "--s3cret"], 0, "PELTA_8$alice$--s3cret$.exe\n"),
+                (["make", "PELTA_8", "alice", "s3cret", "--s3cret2"], 2, ""),
+                (["make", "PELTA_8", "alice", "s3cret", "s3cret2"], 2, ""),
+                (["make", "PELTA_8", "alice", "s3cret", "--show-password"], 2, ""),  # an option of check only
+                (["make", "PELTA_8", "alice"], 2, ""),
+                (["make", "PELTA_8", "alice", "s3cret", "--header"], 0,
+                 "Content-Disposition: attachment; filename=\"PELTA_8$alice$s3cret$.exe\"; "
+                 "filename*=UTF-8''PELTA_8$alice$s3cret$.exe\n"),
+                (["make", "PELTA_8", "Иван Петров", "p'w&d", "--header"], 0,
+                 "Content-Disposition: attachment; filename=\"PELTA_8$____ ______$p'w&d$.exe\"; filename*=UTF-8''"
+                 "PELTA_8$%D0%98%D0%B2%D0%B0%D0%BD%20%D0%9F%D0%B5%D1%82%D1%80%D0%BE%D0%B2$p%27w&d$.exe\n"),
+                (["make", "PELTA_8", "alice", "50%"], 1, ""),
+                (["make", "PELTA_8", "alice", "s3cret", "--exe", out, "--out", out], 3, ""),  # a folder as the launcher
+                (["verify", out], 3, ""),
+                (["check", "some/folder/PELTA_8$alice$s3cret$.exe"], 0, "user name:    alice\n"),
+                (["check", "PELTA_8$alice$50%$.exe"], 0, "warning:      a browser changes this name"),
+            ]
+            for arguments, exit_code, stdout in cases:
+                with self.subTest(arguments=arguments):
+                    answer = name_tool(*arguments)
+                    self.assertEqual(answer.returncode, exit_code, answer.stderr)
+                    self.assertTrue(answer.stdout.startswith(stdout), answer.stdout)
+                    if exit_code != 0:
+                        self.assertNotIn("s3cret2", answer.stdout + answer.stderr)
+                        self.assertNotIn("--s3cret", answer.stdout + answer.stderr)
+                        self.assertFalse(answer.stderr.startswith("terminate"), answer.stderr)
+            self.assertTrue((Path(out) / "PELTA_8$alice$-h$.exe").is_file())
+        self.assertEqual(name_tool("check", "some/folder/PELTA_8$al$pw$.exe").stdout,
+                         name_tool("check", "PELTA_8$al$pw$.exe").stdout)
+
+    def test_with_json_every_answer_is_json_in_valid_utf_8(self):
+        for arguments in [[b"make", b"PELTA_8", b"\xc0\xaf", b"pw", b"--json"], [b"make", b"PELTA_8", b"--json"],
+                          [b"check", b"PELTA_8$al\xe4\xb8\xadce$pw$.exe", b"--json"], [b"verify", b"/tmp", b"--json"],
+                          [b"check", b"x", b"--json", b"--bogus"]]:
             with self.subTest(arguments=arguments):
-                answer = name_tool(*arguments)
+                answer = subprocess.run([NATIVE_BUILD / "rdplaunch-name", *arguments], capture_output=True)
                 self.assertNotEqual(answer.returncode, 0)
-                self.assertEqual(json.loads(answer.stdout)["valid"], False)
-                self.assertTrue(json.loads(answer.stdout)["error"])
+                reply = json.loads(answer.stdout.decode("utf-8"))
+                self.assertEqual(reply["valid"], False)
+                self.assertTrue(reply["error"])
+        made = json.loads(name_tool("make", "PELTA_8", "alice", "s3cret", "--json").stdout)
+        self.assertEqual(made["name"], "PELTA_8$alice$s3cret$.exe")
+        self.assertIn("filename*=UTF-8''PELTA_8$alice$s3cret$.exe", made["content_disposition"])
+        malformed = subprocess.run([NATIVE_BUILD / "rdplaunch-name", b"make", b"PELTA_8", b"\xc0\xaf", b"pw", b"--json"],
+                                   capture_output=True).stdout.decode("utf-8")
+        self.assertIn("\\\\xC0", json.dumps(json.loads(malformed)))
+        checked = json.loads(name_tool("check", "PELTA_8$alice$p  q$.exe", "--json").stdout)
+        self.assertEqual((checked["valid"], checked["browser_safe"]), (True, False))
+
+    def test_a_copy_into_a_full_file_system_fails_and_leaves_nothing(self):
+        with tempfile.TemporaryDirectory() as out:
+            self.assertTrue(mount_small_file_system(Path(out)), "mounting a tmpfs needs root")
+            try:
+                fill(Path(out) / "filler")
+                made = name_tool("make", "PELTA_8", "alice", "s3cret", "--exe", str(BUILD / "rdplaunch.exe"),
+                                 "--out", out)
+                self.assertEqual(made.returncode, 3)
+                self.assertEqual([p.name for p in Path(out).iterdir()], ["filler"])
+            finally:
+                subprocess.run(["umount", out], check=False)
 
     def test_the_rdp_command_shows_the_bytes_the_launcher_writes(self):
         name = "PELTA_KV_CP_Online$alice$pw$.exe"
