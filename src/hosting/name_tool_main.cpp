@@ -30,6 +30,7 @@ namespace {
 constexpr int kExitRefused = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitFileError = 3;
+constexpr int kExitPublisherNotChecked = 4;
 
 constexpr const char kHelp[] = R"(usage:
   rdplaunch-name make KEY USER PASSWORD [--json | --header] [--exe PATH --out DIR]
@@ -41,15 +42,18 @@ constexpr const char kHelp[] = R"(usage:
   rdplaunch-name check NAME [--json] [--show-password]
       Tells what the launcher would do with a file of that name (a path is fine), and
       warns when a browser would not deliver the name intact.
-  rdplaunch-name rdp NAME [--out DIR] [--sign CERT KEY [--chain CHAIN]]
+  rdplaunch-name rdp NAME [--out DIR] [--sign CERT KEY [--chain CHAIN] [--key-password-file FILE]]
       Prints the connection file the launcher would write for NAME; with --out, writes it
       (and the companion file, where the edition has one) into DIR. With --sign, the file
-      a launcher built with that certificate and key (PEM files) writes: signed.
+      a launcher built with that certificate and key (PEM files) writes: signed. An
+      encrypted key's passphrase is the first line of FILE; nothing asks on a terminal.
   rdplaunch-name verify FILE.rdp [--cert CERT]
-      Checks a signed connection file as the Remote Desktop client does and prints its
-      publisher and the certificate's SHA-1 thumbprint; with --cert, the signer's chain
-      must lead to a certificate of that PEM file. Exit code 0 for a good signature.
-  rdplaunch-name signatures --cert CERT --key KEY [--chain CHAIN] --out HEADER
+      Checks a signed connection file at least as strictly as the Remote Desktop client
+      and prints its publisher and the certificate's SHA-1 thumbprint; with --cert, the
+      signer's chain must lead to a certificate of that PEM file. Exit code 0 for a good
+      signature from that publisher, 4 for a valid signature whose publisher was not
+      checked (no --cert), 1 for a bad one.
+  rdplaunch-name signatures --cert CERT --key KEY [--chain CHAIN] [--key-password-file FILE] --out HEADER
       Signs every connection file the launcher can write and writes the C++ header the
       Windows build compiles in (the build runs this; the key never leaves this machine).
 
@@ -59,7 +63,7 @@ bytes the launcher reads. Files are
 written under a temporary name in DIR and then renamed, so a link or anything else that
 already has the name is replaced, never written through. With --json, errors are JSON too.
 Exit codes: 0 done, 1 refused (or the launcher would ask not to rename the file),
-2 wrong usage, 3 a file could not be read or written.
+2 wrong usage, 3 a file could not be read or written, 4 (verify) publisher not checked.
 )";
 
 struct Arguments {
@@ -70,6 +74,7 @@ struct Arguments {
   std::string cert;
   std::string key;
   std::string chain;
+  std::string keyPasswordFile;
   bool json = false;
   bool header = false;
   bool showPassword = false;
@@ -88,9 +93,9 @@ struct CommandShape {
 const CommandShape kCommands[] = {
     {"make", 3, {"--exe=", "--out=", "--json", "--header"}},
     {"check", 1, {"--json", "--show-password"}},
-    {"rdp", 1, {"--out=", "--sign", "--chain=", "--json"}},
+    {"rdp", 1, {"--out=", "--sign", "--chain=", "--key-password-file=", "--json"}},
     {"verify", 1, {"--cert=", "--json"}},
-    {"signatures", 0, {"--cert=", "--key=", "--chain=", "--out=", "--json"}},
+    {"signatures", 0, {"--cert=", "--key=", "--chain=", "--key-password-file=", "--out=", "--json"}},
 };
 
 Arguments ParseArguments(int argc, char** argv) {
@@ -140,11 +145,12 @@ Arguments ParseArguments(int argc, char** argv) {
       arguments.cert = all[++i];
       arguments.key = all[++i];
     } else {
-      std::string& value = option == "--exe"    ? arguments.exe
-                           : option == "--out"  ? arguments.out
-                           : option == "--cert" ? arguments.cert
-                           : option == "--key"  ? arguments.key
-                                                : arguments.chain;
+      std::string& value = option == "--exe"     ? arguments.exe
+                           : option == "--out"   ? arguments.out
+                           : option == "--cert"  ? arguments.cert
+                           : option == "--key"   ? arguments.key
+                           : option == "--chain" ? arguments.chain
+                                                 : arguments.keyPasswordFile;
       value = all[++i];
     }
   }
@@ -331,7 +337,8 @@ int Check(const Arguments& arguments) {
 
 // The signing identity the arguments name, or the exit code of the failure to load it.
 std::variant<rdplaunch::SigningIdentity, int> LoadIdentity(const Arguments& arguments) {
-  auto identity = rdplaunch::SigningIdentity::Load(arguments.cert, arguments.key, arguments.chain);
+  auto identity =
+      rdplaunch::SigningIdentity::Load(arguments.cert, arguments.key, arguments.chain, arguments.keyPasswordFile);
   if (const std::string* error = std::get_if<std::string>(&identity)) return Fail(arguments, kExitFileError, *error);
   return std::move(std::get<rdplaunch::SigningIdentity>(identity));
 }
@@ -381,8 +388,10 @@ int Verify(const Arguments& arguments) {
     std::cout << "bad signature: " << check.reason << "\n";
     return kExitRefused;
   }
-  std::cout << "good signature\npublisher:  " << check.publisher << "\nthumbprint: " << check.thumbprint << "\n";
-  return 0;
+  // A valid signature by anyone at all is no reason to trust the file: only --cert says whose it must be.
+  std::cout << (check.publisherChecked ? "good signature" : "signature valid, publisher not checked")
+            << "\npublisher:  " << check.publisher << "\nthumbprint: " << check.thumbprint << "\n";
+  return check.publisherChecked ? 0 : kExitPublisherNotChecked;
 }
 
 // A C++ string literal of any bytes: octal escapes, which never run into what follows.

@@ -10,9 +10,11 @@
 #include <openssl/pem.h>
 #include <openssl/x509.h>
 
+#include <cctype>
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "text/cp1251.h"
@@ -148,7 +150,7 @@ std::vector<std::string> LinesOf(std::string_view fileBytes) {
   return lines;
 }
 
-SignatureCheck Bad(std::string reason) { return {false, std::move(reason), {}, {}}; }
+SignatureCheck Bad(std::string reason) { return {false, std::move(reason), {}, {}, false}; }
 
 }  // namespace
 
@@ -163,9 +165,24 @@ SigningIdentity::SigningIdentity(SigningIdentity&&) noexcept = default;
 SigningIdentity& SigningIdentity::operator=(SigningIdentity&&) noexcept = default;
 SigningIdentity::~SigningIdentity() = default;
 
+namespace {
+
+// OpenSSL's own callback would ask on the terminal: this one answers with the given
+// passphrase, or with none, so that an encrypted key without one fails at once.
+int GivenPassphrase(char* buffer, int size, int, void* passphrase) {
+  if (passphrase == nullptr) return -1;
+  const std::string& text = *static_cast<const std::string*>(passphrase);
+  if (text.size() > static_cast<std::size_t>(size)) return -1;
+  text.copy(buffer, text.size());
+  return static_cast<int>(text.size());
+}
+
+}  // namespace
+
 std::variant<SigningIdentity, std::string> SigningIdentity::Load(const std::string& certificatePath,
                                                                  const std::string& keyPath,
-                                                                 const std::string& chainPath) {
+                                                                 const std::string& chainPath,
+                                                                 const std::string& keyPasswordPath) {
   auto parts = std::make_unique<Parts>();
   const std::optional<std::string> certificatePem = ReadFile(certificatePath);
   if (!certificatePem) return "cannot read the certificate " + certificatePath;
@@ -174,9 +191,24 @@ std::variant<SigningIdentity, std::string> SigningIdentity::Load(const std::stri
   if (!parts->certificate) return certificatePath + " is not a PEM certificate: " + OpenSslError();
   const std::optional<std::string> keyPem = ReadFile(keyPath);
   if (!keyPem) return "cannot read the key " + keyPath;
+  std::optional<std::string> passphrase;
+  if (!keyPasswordPath.empty()) {
+    passphrase = ReadFile(keyPasswordPath);
+    if (!passphrase) return "cannot read the key's passphrase file " + keyPasswordPath;
+    passphrase->erase(std::min(passphrase->find_first_of("\r\n"), passphrase->size()));
+  }
   Bio keyBio = MemoryOf(*keyPem);
-  parts->key.reset(PEM_read_bio_PrivateKey(keyBio.get(), nullptr, nullptr, nullptr));
-  if (!parts->key) return keyPath + " is not an unencrypted PEM private key: " + OpenSslError();
+  parts->key.reset(
+      PEM_read_bio_PrivateKey(keyBio.get(), nullptr, GivenPassphrase, passphrase ? &*passphrase : nullptr));
+  if (passphrase) OPENSSL_cleanse(passphrase->data(), passphrase->size());
+  if (!parts->key) {
+    const std::string error = OpenSslError();
+    if (keyPem->find("ENCRYPTED") != std::string::npos) {
+      return passphrase ? "the passphrase in " + keyPasswordPath + " does not open the key " + keyPath
+                        : "the key " + keyPath + " is encrypted: give its passphrase in a file";
+    }
+    return keyPath + " is not a PEM private key: " + error;
+  }
   if (X509_check_private_key(parts->certificate.get(), parts->key.get()) != 1) {
     ERR_clear_error();
     return "the key " + keyPath + " does not belong to the certificate " + certificatePath;
@@ -225,20 +257,67 @@ std::string SignedConnectionFileContent(const SigningIdentity& identity, const C
   return SignedFileContent(target, {target.alias, target.host, target.port, made.scope, made.signature});
 }
 
+namespace {
+
+// The client reads a setting's name case-insensitively and without the blanks around
+// it, so "Full Address:s:" and " full address:s:" set the full address as much as
+// "full address:s:" does.
+std::string SettingNameOf(std::string_view line) {
+  std::string_view name = line.substr(0, line.find(':'));
+  while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
+  while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+  std::string lower(name);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower;
+}
+
+// The value of a "name:type:value" line.
+std::string ValueOf(std::string_view line) {
+  const std::size_t nameEnd = line.find(':');
+  const std::size_t typeEnd = nameEnd == std::string_view::npos ? nameEnd : line.find(':', nameEnd + 1);
+  return typeEnd == std::string_view::npos ? std::string() : std::string(line.substr(typeEnd + 1));
+}
+
+const SecureSetting* SecureSettingNamed(std::string_view lowerName) {
+  for (const SecureSetting& setting : SecureSettings()) {
+    if (SettingNameOf(setting.prefix) == lowerName) return &setting;
+  }
+  return nullptr;
+}
+
+const SecureSetting* SecureSettingInScope(std::string_view scopeName) {
+  for (const SecureSetting& setting : SecureSettings()) {
+    if (SettingNameOf(setting.scopeName) == SettingNameOf(scopeName)) return &setting;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+// At least as strict as the client: whatever it could read differently from what was
+// signed refuses the file. A secure setting outside the scope, in any case or with
+// blanks around its name, set twice, a line that holds a CR, LF or NUL of its own, a
+// second signscope or signature, or anything after the signature.
 SignatureCheck CheckSignedFile(std::string_view fileBytes, const std::string& trustedCertificatePath) {
-  const std::vector<std::string> lines = LinesOf(fileBytes);
   std::optional<std::string> scope;
   std::optional<std::string> signature;
-  std::map<std::string_view, std::string> secureLines;  // scope name -> line
-  for (const std::string& line : lines) {
-    if (line.starts_with(kSignScopePrefix)) {
-      scope = line.substr(kSignScopePrefix.size());
-    } else if (line.starts_with(kSignaturePrefix)) {
-      signature = line.substr(kSignaturePrefix.size());
-    } else if (const SecureSetting* setting = SecureSettingOf(line)) {
-      if (secureLines.contains(setting->scopeName))
-        return Bad("the file sets '" + std::string(setting->prefix) + "' twice");
-      secureLines[setting->scopeName] = line;
+  std::map<const SecureSetting*, std::string> secureLines;
+  std::size_t number = 0;
+  for (const std::string& line : LinesOf(fileBytes)) {
+    const std::string where = "line " + std::to_string(++number);
+    if (line.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
+      return Bad(where + " holds a CR, LF or NUL character of its own");
+    }
+    if (signature) return Bad(where + " stands after the signature");
+    const std::string name = SettingNameOf(line);
+    if (name == "signscope") {
+      if (scope) return Bad(where + " is a second signscope");
+      scope = ValueOf(line);
+    } else if (name == "signature") {
+      signature = ValueOf(line);
+    } else if (const SecureSetting* setting = SecureSettingNamed(name)) {
+      if (secureLines.contains(setting)) return Bad("the file sets '" + std::string(setting->scopeName) + "' twice");
+      secureLines[setting] = line;
     }
   }
   if (!scope || !signature) return Bad("the file is not signed: it has no signscope or no signature line");
@@ -246,22 +325,20 @@ SignatureCheck CheckSignedFile(std::string_view fileBytes, const std::string& tr
   // The message holds the lines the scope names, in the scope's order.
   SignedSettings settings;
   settings.scope = *scope;
-  std::size_t covered = 0;
+  std::set<const SecureSetting*> scoped;
   for (std::size_t start = 0; start <= scope->size();) {
     const std::size_t end = std::min(scope->find(',', start), scope->size());
     const std::string name = scope->substr(start, end - start);
-    const auto line = secureLines.find(name);
+    const SecureSetting* setting = SecureSettingInScope(name);
+    if (setting == nullptr) return Bad("the scope names '" + name + "', which is no secure setting");
+    if (!scoped.insert(setting).second) return Bad("the scope names '" + name + "' twice");
+    const auto line = secureLines.find(setting);
     if (line == secureLines.end()) return Bad("the scope names '" + name + "', which the file does not set");
     settings.lines.push_back(line->second);
-    ++covered;
     start = end + 1;
   }
-  if (covered != secureLines.size()) {
-    for (const auto& [name, line] : secureLines) {
-      if (("," + *scope + ",").find("," + std::string(name) + ",") == std::string::npos) {
-        return Bad("'" + line + "' is a secure setting outside the signature's scope");
-      }
-    }
+  for (const auto& [setting, line] : secureLines) {
+    if (!scoped.contains(setting)) return Bad("'" + line + "' is a secure setting outside the signature's scope");
   }
 
   const std::optional<std::string> bytes = FromBase64(*signature);
@@ -275,7 +352,8 @@ SignatureCheck CheckSignedFile(std::string_view fileBytes, const std::string& tr
 
   Store store(X509_STORE_new());
   unsigned flags = CMS_BINARY | CMS_DETACHED;
-  if (trustedCertificatePath.empty()) {
+  const bool checkPublisher = !trustedCertificatePath.empty();
+  if (!checkPublisher) {
     flags |= CMS_NO_SIGNER_CERT_VERIFY;
   } else {
     const std::optional<std::string> pem = ReadFile(trustedCertificatePath);
@@ -294,7 +372,7 @@ SignatureCheck CheckSignedFile(std::string_view fileBytes, const std::string& tr
     return Bad("the signature does not verify: " + OpenSslError());
   }
   STACK_OF(X509)* signers = CMS_get0_signers(cms.get());
-  SignatureCheck check{true, {}, {}, {}};
+  SignatureCheck check{true, {}, {}, {}, checkPublisher};
   if (signers != nullptr && sk_X509_num(signers) > 0) {
     check.publisher = SubjectOf(sk_X509_value(signers, 0));
     check.thumbprint = ThumbprintOf(sk_X509_value(signers, 0));

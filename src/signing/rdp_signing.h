@@ -15,8 +15,11 @@ namespace rdplaunch {
 class SigningIdentity {
  public:
   // The identity, or the reason it cannot be had (naming the file and the problem).
+  // An encrypted key needs its passphrase, the first line of keyPasswordPath; nothing
+  // ever asks for it on a terminal.
   static std::variant<SigningIdentity, std::string> Load(const std::string& certificatePath, const std::string& keyPath,
-                                                         const std::string& chainPath);
+                                                         const std::string& chainPath,
+                                                         const std::string& keyPasswordPath = {});
 
   // The value of a file's signature line for this message, or an empty text when signing failed.
   std::string Sign(std::string_view message) const;
@@ -43,16 +46,18 @@ MadeSignature SignConnectionFile(const SigningIdentity& identity, const Connecti
 std::string SignedConnectionFileContent(const SigningIdentity& identity, const ConnectionTarget& target);
 
 struct SignatureCheck {
-  bool good = false;
+  bool good = false;   // the signature is valid for the file as a client reads it
   std::string reason;  // why not, when it is not good
   std::string publisher;
   std::string thumbprint;
+  bool publisherChecked = false;  // the signer's chain led to a trusted certificate
 };
 
-// Checks a connection file's bytes the way the client does: rebuilds the signed message
-// from its signscope and lines, checks that every secure setting in the file is inside
-// the scope and set once, and verifies the signature; against trustedCertificatePath's
-// certificates when given, otherwise the signature alone.
+// Checks a connection file's bytes at least as strictly as the client: rebuilds the
+// signed message from its signscope and lines, refuses whatever the client could read
+// differently from what was signed, and verifies the signature; the signer's chain must
+// lead to one of trustedCertificatePath's certificates when it is given. Without it, a
+// valid signature says nothing of who made it (publisherChecked stays false).
 SignatureCheck CheckSignedFile(std::string_view fileBytes, const std::string& trustedCertificatePath);
 
 }  // namespace rdplaunch
