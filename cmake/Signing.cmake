@@ -4,6 +4,7 @@
 set(RDPLAUNCH_SIGNING_CERT "" CACHE FILEPATH "PEM certificate (RSA, code signing) that signs the executable and the connection files")
 set(RDPLAUNCH_SIGNING_KEY "" CACHE FILEPATH "PEM private key of RDPLAUNCH_SIGNING_CERT")
 set(RDPLAUNCH_SIGNING_CHAIN "" CACHE FILEPATH "Optional PEM file of intermediate certificates put into each signature")
+set(RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE "" CACHE FILEPATH "File whose first line is the passphrase of an encrypted RDPLAUNCH_SIGNING_KEY")
 
 set(RDPLAUNCH_SIGNING OFF)
 if(NOT RDPLAUNCH_SIGNING_CERT AND NOT RDPLAUNCH_SIGNING_KEY)
@@ -17,7 +18,7 @@ foreach(variable RDPLAUNCH_SIGNING_CERT RDPLAUNCH_SIGNING_KEY)
     message(FATAL_ERROR "${variable} is not set: signing needs both RDPLAUNCH_SIGNING_CERT and RDPLAUNCH_SIGNING_KEY")
   endif()
 endforeach()
-foreach(variable RDPLAUNCH_SIGNING_CERT RDPLAUNCH_SIGNING_KEY RDPLAUNCH_SIGNING_CHAIN)
+foreach(variable RDPLAUNCH_SIGNING_CERT RDPLAUNCH_SIGNING_KEY RDPLAUNCH_SIGNING_CHAIN RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE)
   if(${variable})
     file(REAL_PATH "${${variable}}" ${variable} BASE_DIRECTORY "${CMAKE_SOURCE_DIR}")
     if(NOT EXISTS "${${variable}}" OR IS_DIRECTORY "${${variable}}")
@@ -31,9 +32,22 @@ find_program(RDPLAUNCH_OPENSSL openssl)
 if(NOT RDPLAUNCH_OPENSSL)
   message(FATAL_ERROR "signing needs the openssl command (Debian package openssl)")
 endif()
+# Nothing here ever reads the terminal: an encrypted key is opened with the passphrase
+# file or not at all, and the commands get no standard input.
+file(READ "${RDPLAUNCH_SIGNING_KEY}" key_text)
+if(key_text MATCHES "ENCRYPTED" AND NOT RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE)
+  message(FATAL_ERROR "RDPLAUNCH_SIGNING_KEY '${RDPLAUNCH_SIGNING_KEY}' is encrypted: give its passphrase in a file "
+                      "named by RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE (its first line)")
+endif()
+unset(key_text)
+if(RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE)
+  set(RDPLAUNCH_OPENSSL_PASSIN -passin "file:${RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE}")
+else()
+  set(RDPLAUNCH_OPENSSL_PASSIN -passin "pass:")
+endif()
 function(rdplaunch_openssl output)
   execute_process(COMMAND ${RDPLAUNCH_OPENSSL} ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err
-                  OUTPUT_STRIP_TRAILING_WHITESPACE)
+                  INPUT_FILE /dev/null OUTPUT_STRIP_TRAILING_WHITESPACE)
   if(NOT status EQUAL 0)
     set(${output} "" PARENT_SCOPE)
   else()
@@ -45,9 +59,10 @@ rdplaunch_openssl(certificate_key x509 -in "${RDPLAUNCH_SIGNING_CERT}" -noout -p
 if(NOT certificate_key)
   message(FATAL_ERROR "RDPLAUNCH_SIGNING_CERT: '${RDPLAUNCH_SIGNING_CERT}' is not a PEM certificate")
 endif()
-rdplaunch_openssl(private_key_public_part pkey -in "${RDPLAUNCH_SIGNING_KEY}" -pubout)
+rdplaunch_openssl(private_key_public_part pkey -in "${RDPLAUNCH_SIGNING_KEY}" ${RDPLAUNCH_OPENSSL_PASSIN} -pubout)
 if(NOT private_key_public_part)
-  message(FATAL_ERROR "RDPLAUNCH_SIGNING_KEY: '${RDPLAUNCH_SIGNING_KEY}' is not a PEM private key (or it is encrypted)")
+  message(FATAL_ERROR "RDPLAUNCH_SIGNING_KEY: '${RDPLAUNCH_SIGNING_KEY}' is not a PEM private key, or the passphrase "
+                      "in RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE does not open it")
 endif()
 if(NOT certificate_key STREQUAL private_key_public_part)
   message(FATAL_ERROR "RDPLAUNCH_SIGNING_KEY does not match RDPLAUNCH_SIGNING_CERT: they are not one key pair")
@@ -69,10 +84,13 @@ message(STATUS "Signing with: ${subject}")
 message(STATUS "SHA-1 thumbprint: ${RDPLAUNCH_SIGNING_THUMBPRINT}")
 set(RDPLAUNCH_SIGNING ON)
 
-# The connection files' signatures. Their bytes depend only on the profile table and the
-# servers, so every file the launcher can write is signed here, by the hosting service's
-# tool built natively from the same sources, and the signatures are compiled in: the key
-# never enters the executable, and the launcher does no cryptography.
+# The connection files' signatures. Their bytes depend only on the profile table, the
+# template and the servers, so every file the launcher can write is signed here, by the
+# hosting service's tool built natively from the same sources, and the signatures are
+# compiled in: the key never enters the executable, and the launcher does no cryptography.
+# They are made again whenever any of that changes (a server name comes in through the
+# generated hosts header), and the launcher's build fails if a file it can write has no
+# signature (src/launch/profiles.cpp).
 set(RDPLAUNCH_TOOLS_DIR ${CMAKE_BINARY_DIR}/native-tools)
 set(host_options)
 foreach(letter A B C D E)
@@ -92,12 +110,16 @@ set(signing_arguments --cert "${RDPLAUNCH_SIGNING_CERT}" --key "${RDPLAUNCH_SIGN
 if(RDPLAUNCH_SIGNING_CHAIN)
   list(APPEND signing_arguments --chain "${RDPLAUNCH_SIGNING_CHAIN}")
 endif()
+if(RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE)
+  list(APPEND signing_arguments --key-password-file "${RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE}")
+endif()
 set(RDPLAUNCH_SIGNATURES_HEADER ${CMAKE_BINARY_DIR}/generated/rdpfile/signatures.h)
 file(GLOB_RECURSE signed_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/*.cpp ${CMAKE_SOURCE_DIR}/src/*.h)
 add_custom_command(OUTPUT ${RDPLAUNCH_SIGNATURES_HEADER}
   COMMAND ${CMAKE_COMMAND} --build ${RDPLAUNCH_TOOLS_DIR} --target rdplaunch-name
   COMMAND ${RDPLAUNCH_TOOLS_DIR}/rdplaunch-name signatures ${signing_arguments} --out ${RDPLAUNCH_SIGNATURES_HEADER}
-  DEPENDS ${RDPLAUNCH_SIGNING_CERT} ${RDPLAUNCH_SIGNING_KEY} ${RDPLAUNCH_SIGNING_CHAIN} ${signed_sources}
+  DEPENDS ${RDPLAUNCH_SIGNING_CERT} ${RDPLAUNCH_SIGNING_KEY} ${RDPLAUNCH_SIGNING_CHAIN}
+          ${RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE} ${signed_sources} ${CMAKE_BINARY_DIR}/generated/launch/hosts.h
   COMMENT "Signing the connection files" VERBATIM)
 add_custom_target(rdplaunch_file_signatures DEPENDS ${RDPLAUNCH_SIGNATURES_HEADER})
 add_dependencies(rdplaunch_core rdplaunch_file_signatures)

@@ -50,14 +50,20 @@ configure_file(src/win32/rdplaunch.rc.in ${CMAKE_BINARY_DIR}/generated/rdplaunch
 set_property(SOURCE ${CMAKE_BINARY_DIR}/generated/rdplaunch.rc APPEND PROPERTY OBJECT_DEPENDS
              ${RDPLAUNCH_ICON_PATH} ${RDPLAUNCH_MANIFEST_PATH})
 
-add_executable(rdplaunch src/win32/main.cpp src/win32/win32_platform.cpp src/win32/lean_runtime.cpp
+add_executable(launcher src/win32/main.cpp src/win32/win32_platform.cpp src/win32/lean_runtime.cpp
                          ${CMAKE_BINARY_DIR}/generated/rdplaunch.rc)
-target_compile_options(rdplaunch PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-ffunction-sections -fdata-sections>)
-target_link_libraries(rdplaunch PRIVATE rdplaunch_core)
-target_link_options(rdplaunch PRIVATE ${RDPLAUNCH_WIN32_LINK_OPTIONS})
+target_compile_options(launcher PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-ffunction-sections -fdata-sections>)
+target_link_libraries(launcher PRIVATE rdplaunch_core)
+target_link_options(launcher PRIVATE ${RDPLAUNCH_WIN32_LINK_OPTIONS})
+# The target is not called rdplaunch: CMake would take a dependency on rdplaunch.exe, the
+# signed file, for the target itself.
+set_target_properties(launcher PROPERTIES OUTPUT_NAME rdplaunch)
 
 # Authenticode: a copy renamed for a user changes no byte, so every user's copy carries
-# the same signature and gathers the same reputation.
+# the same signature and gathers the same reputation. A signed build links to
+# rdplaunch-unsigned.exe and signs that into rdplaunch.exe, so the shipped name only ever
+# holds a signed program: a failed signing (a time-stamping service that does not answer,
+# say) leaves no rdplaunch.exe, and the next build signs again.
 if(RDPLAUNCH_SIGNING)
   find_program(RDPLAUNCH_OSSLSIGNCODE osslsigncode)
   if(NOT RDPLAUNCH_OSSLSIGNCODE)
@@ -71,12 +77,18 @@ if(RDPLAUNCH_SIGNING)
   if(RDPLAUNCH_TIMESTAMP_URL)
     list(APPEND signing_options -ts "${RDPLAUNCH_TIMESTAMP_URL}")
   endif()
-  # A new certificate or key links the executable again, and so signs it again.
-  set_property(TARGET rdplaunch APPEND PROPERTY LINK_DEPENDS "${RDPLAUNCH_SIGNING_CERT}" "${RDPLAUNCH_SIGNING_KEY}")
-  add_custom_command(TARGET rdplaunch POST_BUILD
-    COMMAND ${RDPLAUNCH_OSSLSIGNCODE} sign ${signing_options} -in rdplaunch.exe -out rdplaunch.signed.exe
-    COMMAND ${CMAKE_COMMAND} -E rename rdplaunch.signed.exe rdplaunch.exe
-    WORKING_DIRECTORY ${CMAKE_BINARY_DIR} VERBATIM)
+  if(RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE)
+    list(APPEND signing_options -readpass "${RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE}")
+  endif()
+  set_target_properties(launcher PROPERTIES OUTPUT_NAME rdplaunch-unsigned)
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/rdplaunch.exe
+    COMMAND ${CMAKE_COMMAND} -E rm -f rdplaunch.exe rdplaunch.signing.exe
+    COMMAND ${RDPLAUNCH_OSSLSIGNCODE} sign ${signing_options} -in rdplaunch-unsigned.exe -out rdplaunch.signing.exe
+    COMMAND ${CMAKE_COMMAND} -E rename rdplaunch.signing.exe rdplaunch.exe
+    DEPENDS launcher ${RDPLAUNCH_SIGNING_CERT} ${RDPLAUNCH_SIGNING_KEY} ${RDPLAUNCH_SIGNING_CHAIN}
+            ${RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE}
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR} COMMENT "Signing rdplaunch.exe" VERBATIM)
+  add_custom_target(rdplaunch_signed ALL DEPENDS ${CMAKE_BINARY_DIR}/rdplaunch.exe)
 endif()
 
 # Test-only programs: stand-ins for the system tools, and a launcher built with a

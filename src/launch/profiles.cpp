@@ -2,8 +2,10 @@
 #include "launch/profiles.h"
 
 #include <array>
+#include <utility>
 
 #include "launch/hosts.h"
+#include "rdpfile/compiled_signatures.h"
 #include "text/cp1251.h"
 
 namespace rdplaunch {
@@ -31,7 +33,39 @@ constexpr std::array kProfiles{
     Row("PELTA_DSW_QS", "ПЕЛТА ДСВ ЦС"_cp1251, "DSW_QS", kHostB, "3395"),
 };
 
+// A launcher built to sign its files writes no file without a signature. The signatures
+// are made from the same table and servers; one missing means they were made for another
+// table or other servers, and the build stops here, at the row whose file lacks one.
+constexpr bool HasCompiledSignature(std::string_view alias, std::string_view host, std::string_view port) {
+  for (const FileSignature& signature : kFileSignatures) {
+    if (signature.alias == alias && signature.host == host && signature.port == port) return true;
+  }
+  return kFileSignatures.empty();  // an unsigned build signs nothing
+}
+
+// Each row is checked in an instantiation of its own, so the compiler's message names the
+// row (kRow, counted from 0) whose file, or whose companion file, has no signature.
+template <std::size_t kRow>
+constexpr bool RowFilesHaveSignatures() {
+  constexpr ProductProfile kProfile = kProfiles[kRow];
+  static_assert(HasCompiledSignature(kProfile.target.alias, kProfile.target.host, kProfile.target.port),
+                "the connection file of this profile row has no signature: the signatures were made for another "
+                "table or other servers");
+  static_assert(
+      kProfile.companionHost.empty() ||
+          HasCompiledSignature(kCompanionApplication.alias, kProfile.companionHost, kCompanionApplication.port),
+      "the companion file of this profile row has no signature");
+  return true;
+}
+
+template <std::size_t... kRow>
+constexpr bool EveryFileHasItsSignature(std::index_sequence<kRow...>) {
+  return (RowFilesHaveSignatures<kRow>() && ...);
+}
+
 }  // namespace
+
+static_assert(EveryFileHasItsSignature(std::make_index_sequence<kProfiles.size()>()));
 
 std::span<const ProductProfile> ProfileTable() { return kProfiles; }
 

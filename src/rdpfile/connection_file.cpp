@@ -106,10 +106,13 @@ std::string ConnectionFilePath(std::string_view desktopFolder, std::string_view 
   return path;
 }
 
+// A launcher built to sign its files never falls back to an unsigned one: the build
+// stops when a file it can write has no signature (src/launch/profiles.cpp).
 void WriteConnectionFile(Platform& platform, const ConnectionTarget& target) {
 #if defined(RDPLAUNCH_SIGNED_FILES)
-  if (const FileSignature* signature = CompiledSignatureOf(target))
-    return WriteConnectionFile(platform, target, signature);
+  const FileSignature* signature = CompiledSignatureOf(target);
+  if (signature == nullptr) throw Exception("the connection file has no signature");
+  return WriteConnectionFile(platform, target, signature);
 #endif
   const auto lines = ConnectionFileLines(target);
   WriteFileLines(platform, target.displayName, lines, ConnectionFileEncoding(platform.AnsiCodePage()));

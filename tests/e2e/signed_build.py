@@ -2,6 +2,7 @@
 signed with them: the build interface a hosting service uses, exercised as it would."""
 
 import functools
+import shlex
 import subprocess
 from pathlib import Path
 
@@ -26,10 +27,36 @@ def test_certificate():
     return cert, key
 
 
-def configure(arch, folder, *options):
-    """Configures a Windows build (preset win32 or win64) into folder; returns the result."""
-    return subprocess.run(["cmake", "--preset", arch, "-B", str(folder), *options], cwd=ROOT, capture_output=True,
-                          text=True)
+@functools.cache
+def encrypted_key():
+    """The test key, encrypted, and a file whose first line is its passphrase; returns their paths."""
+    _, key = test_certificate()
+    encrypted, passphrase = SIGNING / "encrypted-key.pem", SIGNING / "passphrase.txt"
+    passphrase.write_text("correct horse battery\n")
+    subprocess.run(["openssl", "pkey", "-in", key, "-aes256", "-passout", f"file:{passphrase}", "-out", encrypted],
+                   check=True, capture_output=True)
+    return encrypted, passphrase
+
+
+def configure(arch, folder, *options, terminal=False):
+    """Configures a Windows build (preset win32 or win64) into folder; returns the result.
+    It never has standard input; with terminal, it runs on a terminal of its own (script)."""
+    command = ["cmake", "--preset", arch, "-B", str(folder), *options]
+    return run_without_input(command, terminal)
+
+
+def run_without_input(command, terminal=False):
+    """Runs a command with no standard input, in a session of its own (so without a
+    controlling terminal), or on a new terminal made by script; a command that waits for
+    input fails the test by its time limit."""
+    if terminal:
+        command = ["script", "-qec", shlex.join(map(str, command)), "/dev/null"]
+    return subprocess.run(command, cwd=ROOT, capture_output=True, text=True, stdin=subprocess.DEVNULL,
+                          start_new_session=True, timeout=300)
+
+
+def build(folder):
+    return subprocess.run(["cmake", "--build", str(folder)], capture_output=True, text=True, timeout=600)
 
 
 @functools.cache
@@ -42,7 +69,7 @@ def signed_build(arch):
                            "-DRDPLAUNCH_BUILD_TEST_PROGRAMS=OFF")
     if configured.returncode != 0:
         raise RuntimeError(f"configuring the signed build failed:\n{configured.stdout}{configured.stderr}")
-    built = subprocess.run(["cmake", "--build", str(folder)], capture_output=True, text=True)
+    built = build(folder)
     if built.returncode != 0:
         raise RuntimeError(f"the signed build failed:\n{built.stdout}{built.stderr}")
     return folder

@@ -1,0 +1,87 @@
+"""A signed build is signed throughout or fails: a changed server signs every file again,
+a failed signing leaves no rdplaunch.exe, and an encrypted key is opened with its
+passphrase file or refused at once, never asked for on a terminal."""
+
+import subprocess
+import tempfile
+import unittest
+
+from expectations import PROFILES
+from signed_build import SIGNING, build, configure, encrypted_key, run_without_input, test_certificate
+from wine_harness import NATIVE_BUILD, SESSION, name_tool
+from wine_target import TARGET
+
+OTHER_HOST = "rds1.other.example"
+
+
+def signing_options(key=None, passphrase=None):
+    cert, plain_key = test_certificate()
+    options = [f"-DRDPLAUNCH_SIGNING_CERT={cert}", f"-DRDPLAUNCH_SIGNING_KEY={key or plain_key}",
+               "-DRDPLAUNCH_BUILD_TEST_PROGRAMS=OFF"]
+    return options + ([f"-DRDPLAUNCH_SIGNING_KEY_PASSWORD_FILE={passphrase}"] if passphrase else [])
+
+
+def signature_verifies(exe):
+    cert, _ = test_certificate()
+    return subprocess.run(["osslsigncode", "verify", "-CAfile", str(cert), "-in", str(exe)],
+                          capture_output=True).returncode == 0
+
+
+class SignedBuilds(unittest.TestCase):
+    def assert_built(self, result):
+        self.assertEqual(result.returncode, 0, result.stdout[-3000:] + result.stderr[-3000:])
+
+    def test_a_changed_server_signs_every_file_the_launcher_writes_again(self):
+        folder = SIGNING / f"rebuild-{TARGET.arch}"
+        self.assert_built(configure(TARGET.arch, folder, *signing_options()))
+        self.assert_built(build(folder))
+        self.assert_built(configure(TARGET.arch, folder, f"-DRDPLAUNCH_HOST_A={OTHER_HOST}"))
+        self.assert_built(build(folder))
+        cert, _ = test_certificate()
+        for key, _, _, host, _, companion in PROFILES:
+            result = SESSION.run(f"{key}$alice$s3cret$.exe", exe=folder / "rdplaunch.exe")
+            self.assertEqual(result.exit_code, 0)
+            for name, content in result.desktop.items():
+                with self.subTest(key=key, file=name.decode("cp1251")):
+                    with tempfile.NamedTemporaryFile(suffix=".rdp") as file:
+                        file.write(content)
+                        file.flush()
+                        checked = name_tool("verify", file.name, "--cert", str(cert))
+                    self.assertEqual(checked.returncode, 0, checked.stdout)
+                    if "A" in (host, companion) and (host == "A" or name.startswith(b"PlanDesk")):
+                        self.assertIn(f"full address:s:{OTHER_HOST}\r\n", content.decode("utf-16"))
+
+    def test_a_failed_signing_leaves_no_rdplaunch_exe_and_the_next_build_signs_again(self):
+        folder = SIGNING / "timestamp-win32"
+        self.assert_built(configure("win32", folder, *signing_options(), "-DRDPLAUNCH_TIMESTAMP_URL=http://127.0.0.1:9"))
+        self.assertNotEqual(build(folder).returncode, 0)
+        self.assertFalse((folder / "rdplaunch.exe").exists())
+        self.assertNotEqual(build(folder).returncode, 0, "the next build tries again")
+        self.assert_built(configure("win32", folder, "-DRDPLAUNCH_TIMESTAMP_URL="))
+        self.assert_built(build(folder))
+        self.assertTrue(signature_verifies(folder / "rdplaunch.exe"))
+
+    def test_an_encrypted_key_needs_its_passphrase_file_and_nothing_reads_a_terminal(self):
+        key, passphrase = encrypted_key()
+        cert, _ = test_certificate()
+        for terminal in (False, True):
+            with self.subTest(terminal=terminal):
+                refused = configure("win32", SIGNING / "encrypted-refused", *signing_options(key), terminal=terminal)
+                self.assertNotEqual(refused.returncode, 0)
+                self.assertIn("is encrypted", refused.stdout + refused.stderr)
+                tool = run_without_input([NATIVE_BUILD / "rdplaunch-name", "rdp", "PELTA_8$a$b$.exe", "--sign", cert,
+                                          key], terminal)
+                self.assertEqual(tool.returncode, 3)
+                self.assertIn("is encrypted", tool.stdout + tool.stderr)
+        with tempfile.TemporaryDirectory() as out:
+            opened = name_tool("rdp", "PELTA_8$a$b$.exe", "--out", out, "--sign", str(cert), str(key),
+                               "--key-password-file", str(passphrase))
+            self.assertEqual(opened.returncode, 0, opened.stderr)
+        folder = SIGNING / "encrypted-win32"
+        self.assert_built(configure("win32", folder, *signing_options(key, passphrase)))
+        self.assert_built(build(folder))
+        self.assertTrue(signature_verifies(folder / "rdplaunch.exe"))
+
+
+if __name__ == "__main__":
+    unittest.main()
