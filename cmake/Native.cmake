@@ -17,10 +17,11 @@ if(RDPLAUNCH_TOOLS_ONLY)
   return()
 endif()
 
-# libFuzzer targets (clang): arbitrary launcher names and failure texts.
+# libFuzzer targets (clang): arbitrary launcher names, failure texts and signed files.
 option(RDPLAUNCH_FUZZ "Build the fuzz targets instead of the tests (needs clang)" OFF)
 if(RDPLAUNCH_FUZZ)
   target_compile_options(rdplaunch_core PRIVATE -fsanitize=fuzzer-no-link)
+  target_compile_options(rdplaunch_signing PRIVATE -fsanitize=fuzzer-no-link)
   foreach(fuzzer launch_name_fuzzer failure_text_fuzzer)
     add_executable(${fuzzer} fuzz/${fuzzer}.cpp tests/fakes/fake_platform.cpp)
     target_include_directories(${fuzzer} PRIVATE tests)
@@ -28,6 +29,10 @@ if(RDPLAUNCH_FUZZ)
     target_link_options(${fuzzer} PRIVATE -fsanitize=fuzzer)
     target_link_libraries(${fuzzer} PRIVATE rdplaunch_core)
   endforeach()
+  add_executable(signed_file_fuzzer fuzz/signed_file_fuzzer.cpp)
+  target_compile_options(signed_file_fuzzer PRIVATE -fsanitize=fuzzer)
+  target_link_options(signed_file_fuzzer PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(signed_file_fuzzer PRIVATE rdplaunch_signing)
   return()
 endif()
 

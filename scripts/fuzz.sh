@@ -10,9 +10,19 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-for target in launch_name failure_text; do
+# The signed-file target starts from files signed for this run: a certificate and key made
+# now (never kept), the certificate trusted by the target, one file of each edition.
+mkdir -p "$scratch/signed_file"
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=Fuzz Publisher' -keyout "$scratch/key.pem" \
+  -out "$scratch/cert.pem" >/dev/null 2>&1 </dev/null
+export RDPLAUNCH_FUZZ_CERT="$scratch/cert.pem"
+for key in PELTA_8 PELTA_NRD PELTA_8_CP_Online; do
+  build/fuzz/rdplaunch-name rdp "$key\$a\$b\$.exe" --sign "$scratch/cert.pem" "$scratch/key.pem" \
+    >"$scratch/signed_file/$key.rdp"
+done
+for target in launch_name failure_text signed_file; do
   mkdir -p "$scratch/$target"
-  cp fuzz/corpus/$target/* "$scratch/$target/"
+  [[ -d fuzz/corpus/$target ]] && cp fuzz/corpus/$target/* "$scratch/$target/"
   echo "== fuzzing $target for $seconds s"
   status=0
   build/fuzz/${target}_fuzzer -max_total_time="$seconds" -print_final_stats=1 "$scratch/$target" \

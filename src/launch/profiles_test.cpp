@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "fakes/fake_platform.h"
 #include "launch/hosts.h"
 #include "rdpfile/connection_file.h"
 #include "text/cp1251.h"
@@ -91,6 +92,26 @@ TEST(ProfileFiles, AreExactlyTheFilesWrittenOutLineByLine) {
   EXPECT_EQ(ConnectionFileContent(ProfileTable()[0].target), ExpectedFile("3395", kHostA, "PELTA8"));
   EXPECT_EQ(ConnectionFileContent(ProfileTable()[3].target), ExpectedFile("3395", kHostB, cyrillicAlias));
   EXPECT_EQ(ConnectionFileContent(*CompanionTarget(ProfileTable()[8])), ExpectedFile("3397", kHostE, "PlnDsk"));
+}
+
+// The launcher's signed write path: UTF-16LE after a byte order mark whatever the code
+// page, the usual lines, the alternate address, then the signscope and signature lines.
+TEST(ProfileFiles, ASignedFileIsTheLinesThenItsScopeAndSignatureInUtf16) {
+  const ConnectionTarget& target = ProfileTable()[0].target;
+  const FileSignature signature{target.alias, target.host, target.port, "Full Address", "AAAA"};
+  const std::string text = ExpectedFile("3395", kHostA, "PELTA8") + "alternate full address:s:" + std::string(kHostA) +
+                           "\r\nsignscope:s:Full Address\r\nsignature:s:AAAA\r\n";
+  std::string expected = "\xFF\xFE";
+  for (const char c : text) expected += std::string{c, '\0'};  // all ASCII
+  for (const unsigned codePage : {1251u, 1252u}) {
+    testing::FakePlatform platform;
+    platform.ansiCodePage = codePage;
+    WriteConnectionFile(platform, target, &signature);
+    EXPECT_EQ(platform.files.at(std::string(testing::FakePlatform::kDesktop) + "\\" + std::string(target.displayName) +
+                                ".rdp"),
+              expected)
+        << codePage;
+  }
 }
 
 TEST(ProfileFiles, EveryRowAndTheCompanionFollowTheSizeRule) {

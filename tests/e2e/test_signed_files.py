@@ -14,51 +14,8 @@ from wine_harness import SESSION, name_tool
 from wine_target import TARGET
 
 # The client's secure settings, line prefix -> scope name, written down independently.
-SECURE = dict(line.split(" -> ") for line in """full address:s: -> Full Address
-alternate full address:s: -> Alternate Full Address
-pcb:s: -> PCB
-use redirection server name:i: -> Use Redirection Server Name
-server port:i: -> Server Port
-negotiate security layer:i: -> Negotiate Security Layer
-enablecredsspsupport:i: -> EnableCredSspSupport
-disableconnectionsharing:i: -> DisableConnectionSharing
-autoreconnection enabled:i: -> AutoReconnection Enabled
-gatewayhostname:s: -> GatewayHostname
-gatewayusagemethod:i: -> GatewayUsageMethod
-gatewayprofileusagemethod:i: -> GatewayProfileUsageMethod
-gatewaycredentialssource:i: -> GatewayCredentialsSource
-support url:s: -> Support URL
-promptcredentialonce:i: -> PromptCredentialOnce
-require pre-authentication:i: -> Require pre-authentication
-pre-authentication server address:s: -> Pre-authentication server address
-alternate shell:s: -> Alternate Shell
-shell working directory:s: -> Shell Working Directory
-remoteapplicationprogram:s: -> RemoteApplicationProgram
-remoteapplicationexpandworkingdir:s: -> RemoteApplicationExpandWorkingdir
-remoteapplicationmode:i: -> RemoteApplicationMode
-remoteapplicationguid:s: -> RemoteApplicationGuid
-remoteapplicationname:s: -> RemoteApplicationName
-remoteapplicationicon:s: -> RemoteApplicationIcon
-remoteapplicationfile:s: -> RemoteApplicationFile
-remoteapplicationfileextensions:s: -> RemoteApplicationFileExtensions
-remoteapplicationcmdline:s: -> RemoteApplicationCmdLine
-remoteapplicationexpandcmdline:s: -> RemoteApplicationExpandCmdLine
-prompt for credentials:i: -> Prompt For Credentials
-authentication level:i: -> Authentication Level
-audiomode:i: -> AudioMode
-redirectdrives:i: -> RedirectDrives
-redirectprinters:i: -> RedirectPrinters
-redirectcomports:i: -> RedirectCOMPorts
-redirectsmartcards:i: -> RedirectSmartCards
-redirectposdevices:i: -> RedirectPOSDevices
-redirectclipboard:i: -> RedirectClipboard
-devicestoredirect:s: -> DevicesToRedirect
-drivestoredirect:s: -> DrivesToRedirect
-loadbalanceinfo:s: -> LoadBalanceInfo
-redirectdirectx:i: -> RedirectDirectX
-rdgiskdcproxy:i: -> RDGIsKDCProxy
-kdcproxyname:s: -> KDCProxyName
-eventloguploadaddress:s: -> EventLogUploadAddress""".split("\n"))
+SECURE = dict(line.split(" -> ") for line in
+              (Path(__file__).resolve().parents[1] / "expected/secure_settings.txt").read_text().splitlines())
 PREFIX_OF = {name: prefix for prefix, name in SECURE.items()}
 
 
@@ -104,6 +61,20 @@ class SignedFiles(unittest.TestCase):
                     self.assertIn("publisher:  CN=rdplaunch test publisher,O=Test Hoster", checked.stdout)
                     independent = independent_check(content, self.cert)
                     self.assertEqual(independent.returncode, 0, independent.stderr)
+
+    def test_verify_tells_a_checked_publisher_from_an_unchecked_one_and_refuses_a_tampered_file(self):
+        content = SESSION.run("PELTA_8$alice$s3cret$.exe", exe=self.exe).desktop[profile_file(PROFILES[0])[0]]
+        tampered = content.replace("rds-a".encode("utf-16-le"), "rds-x".encode("utf-16-le"))
+        for bytes_, options, exit_code, first_line in [
+                (content, ["--cert", str(self.cert)], 0, "good signature"),
+                (content, [], 4, "signature valid, publisher not checked"),
+                (tampered, ["--cert", str(self.cert)], 1, "bad signature: ")]:
+            with self.subTest(exit_code=exit_code), tempfile.NamedTemporaryFile(suffix=".rdp") as file:
+                file.write(bytes_)
+                file.flush()
+                checked = name_tool("verify", file.name, *options)
+                self.assertEqual(checked.returncode, exit_code, checked.stdout + checked.stderr)
+                self.assertTrue(checked.stdout.startswith(first_line), checked.stdout)
 
     def test_failures_still_leave_no_file(self):
         name, _ = profile_file(PROFILES[0])
