@@ -59,9 +59,9 @@ constexpr const char kHelp[] = R"(usage:
 
 A command's values come first and are values whatever they start with ("--" may stand
 before them); its options follow. Text is UTF-8 and is written as the code page 1251
-bytes the launcher reads. Files are
-written under a temporary name in DIR and then renamed, so a link or anything else that
-already has the name is replaced, never written through. With --json, errors are JSON too.
+bytes the launcher reads. Files are written under a temporary name in DIR and then
+renamed, so a link or anything else that already has the name is replaced, never written
+through. With --json, errors are JSON too.
 Exit codes: 0 done, 1 refused (or the launcher would ask not to rename the file),
 2 wrong usage, 3 a file could not be read or written, 4 (verify) publisher not checked.
 )";
@@ -76,6 +76,7 @@ struct Arguments {
   std::string chain;
   std::string keyPasswordFile;
   bool json = false;
+  bool jsonErrors = false;
   bool header = false;
   bool showPassword = false;
   bool help = false;
@@ -112,9 +113,10 @@ Arguments ParseArguments(int argc, char** argv) {
     arguments.error = "no such command; see --help";
     return arguments;
   }
-  // --json asks for JSON errors too, wherever it stands among the options.
-  arguments.json = std::find(all.begin() + 1, all.end(), "--json") != all.end() &&
-                   std::find(shape->options.begin(), shape->options.end(), "--json") != shape->options.end();
+  // An error is answered in JSON when "--json" stands anywhere, even where a value was
+  // expected (too few values); an answer only when it stands among the options.
+  arguments.jsonErrors = std::find(all.begin() + 1, all.end(), "--json") != all.end() &&
+                         std::find(shape->options.begin(), shape->options.end(), "--json") != shape->options.end();
   std::size_t i = 1;
   if (i < all.size() && all[i] == "--") ++i;
   for (; arguments.positional.size() < shape->values; ++i) {
@@ -208,7 +210,7 @@ std::optional<std::string> LaunchNameFromArgument(const std::string& argument) {
 // Reports an error, as a JSON object on standard output when --json asked for JSON,
 // and returns the exit code.
 int Fail(const Arguments& arguments, int exitCode, const std::string& message) {
-  if (arguments.json) {
+  if (arguments.json || arguments.jsonErrors) {
     std::cout << "{\"valid\": false, \"error\": " << JsonString(message) << "}\n";
   } else {
     std::cerr << "rdplaunch-name: " << PrintableUtf8(message) << "\n";

@@ -56,6 +56,7 @@ class MadeCopy(unittest.TestCase):
             cases = [
                 (["make", "PELTA_8", "alice", "-h", "--exe", exe, "--out", out], 0, "PELTA_8$alice$-h$.exe\n"),
                 (["make", "PELTA_8", "alice", "--s3cret"], 0, "PELTA_8$alice$--s3cret$.exe\n"),
+                (["make", "PELTA_8", "alice", "--json"], 0, "PELTA_8$alice$--json$.exe\n"),  # a password, not JSON
                 (["make", "--", "PELTA_8", "alice", "--s3cret"], 0, "PELTA_8$alice$--s3cret$.exe\n"),
                 (["make", "PELTA_8", "alice", "s3cret", "--s3cret2"], 2, ""),
                 (["make", "PELTA_8", "alice", "s3cret", "s3cret2"], 2, ""),
