@@ -182,8 +182,9 @@ class WineSession:
             raise
 
     def start_server(self):
-        """Starts the session's persistent Wine server and brings its desktop up, by
-        running a program that opens a window, before the first run."""
+        """Starts the session's persistent Wine server, and its desktop and system
+        processes (explorer.exe /desktop, services.exe and the rest, which the first
+        program's start brings up), before the first run."""
         subprocess.run(["wineserver", "-p"], env=self.env(), check=True, timeout=60)
         self.server_running = True
         subprocess.run(self.wine(BUILD / "emptyprogram.exe"), env=self.env(), check=True, timeout=120,
