@@ -36,11 +36,8 @@ constexpr std::array kProfiles{
 // A launcher built to sign its files writes no file without a signature. The signatures
 // are made from the same table and servers; one missing means they were made for another
 // table or other servers, and the build stops here, at the row whose file lacks one.
-constexpr bool HasCompiledSignature(std::string_view alias, std::string_view host, std::string_view port) {
-  for (const FileSignature& signature : kFileSignatures) {
-    if (signature.alias == alias && signature.host == host && signature.port == port) return true;
-  }
-  return kFileSignatures.empty();  // an unsigned build signs nothing
+constexpr bool HasCompiledSignature(const ConnectionTarget& target) {
+  return kFileSignatures.empty() || CompiledSignatureOf(target) != nullptr;  // an unsigned build signs nothing
 }
 
 // Each row is checked in an instantiation of its own, so the compiler's message names the
@@ -48,13 +45,13 @@ constexpr bool HasCompiledSignature(std::string_view alias, std::string_view hos
 template <std::size_t kRow>
 constexpr bool RowFilesHaveSignatures() {
   constexpr ProductProfile kProfile = kProfiles[kRow];
-  static_assert(HasCompiledSignature(kProfile.target.alias, kProfile.target.host, kProfile.target.port),
+  static_assert(HasCompiledSignature(kProfile.target),
                 "the connection file of this profile row has no signature: the signatures were made for another "
                 "table or other servers");
-  static_assert(
-      kProfile.companionHost.empty() ||
-          HasCompiledSignature(kCompanionApplication.alias, kProfile.companionHost, kCompanionApplication.port),
-      "the companion file of this profile row has no signature");
+  static_assert(kProfile.companionHost.empty() ||
+                    HasCompiledSignature({kCompanionApplication.displayName, kCompanionApplication.alias,
+                                          kProfile.companionHost, kCompanionApplication.port}),
+                "the companion file of this profile row has no signature");
   return true;
 }
 

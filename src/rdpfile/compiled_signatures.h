@@ -18,7 +18,7 @@ inline constexpr std::array<FileSignature, 0> kFileSignatures{};
 namespace rdplaunch {
 
 // A file's lines depend only on alias, host and port, so those choose its signature.
-inline const FileSignature* CompiledSignatureOf(const ConnectionTarget& target) {
+constexpr const FileSignature* CompiledSignatureOf(const ConnectionTarget& target) {
   for (const FileSignature& signature : kFileSignatures) {
     if (signature.alias == target.alias && signature.host == target.host && signature.port == target.port) {
       return &signature;

@@ -59,13 +59,6 @@ const std::vector<SecureSetting>& SecureSettings() {
   return settings;
 }
 
-const SecureSetting* SecureSettingOf(std::string_view line) {
-  for (const SecureSetting& setting : SecureSettings()) {
-    if (line.starts_with(setting.prefix)) return &setting;
-  }
-  return nullptr;
-}
-
 SignedSettings SignedSettingsOf(const std::vector<std::string>& fileLines) {
   SignedSettings signedSettings;
   for (const SecureSetting& setting : SecureSettings()) {

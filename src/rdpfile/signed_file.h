@@ -19,7 +19,6 @@ struct SecureSetting {
 };
 
 const std::vector<SecureSetting>& SecureSettings();
-const SecureSetting* SecureSettingOf(std::string_view line);
 
 // The lines of a connection file that a signature covers, in the order of the secure list
 // (not of the file), and their scope: the names joined by ','.

@@ -150,6 +150,49 @@ std::vector<std::string> LinesOf(std::string_view fileBytes) {
   return lines;
 }
 
+// OpenSSL's own callback would ask on the terminal: this one answers with the given
+// passphrase, or with none, so that an encrypted key without one fails at once.
+int GivenPassphrase(char* buffer, int size, int, void* passphrase) {
+  if (passphrase == nullptr) return -1;
+  const std::string& text = *static_cast<const std::string*>(passphrase);
+  if (text.size() > static_cast<std::size_t>(size)) return -1;
+  text.copy(buffer, text.size());
+  return static_cast<int>(text.size());
+}
+
+// The client reads a setting's name case-insensitively and without the blanks around
+// it, so "Full Address:s:" and " full address:s:" set the full address as much as
+// "full address:s:" does.
+std::string SettingNameOf(std::string_view line) {
+  std::string_view name = line.substr(0, line.find(':'));
+  while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
+  while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+  std::string lower(name);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower;
+}
+
+// The value of a "name:type:value" line.
+std::string ValueOf(std::string_view line) {
+  const std::size_t nameEnd = line.find(':');
+  const std::size_t typeEnd = nameEnd == std::string_view::npos ? nameEnd : line.find(':', nameEnd + 1);
+  return typeEnd == std::string_view::npos ? std::string() : std::string(line.substr(typeEnd + 1));
+}
+
+const SecureSetting* SecureSettingNamed(std::string_view lowerName) {
+  for (const SecureSetting& setting : SecureSettings()) {
+    if (SettingNameOf(setting.prefix) == lowerName) return &setting;
+  }
+  return nullptr;
+}
+
+const SecureSetting* SecureSettingInScope(std::string_view scopeName) {
+  for (const SecureSetting& setting : SecureSettings()) {
+    if (SettingNameOf(setting.scopeName) == SettingNameOf(scopeName)) return &setting;
+  }
+  return nullptr;
+}
+
 SignatureCheck Bad(std::string reason) { return {false, std::move(reason), {}, {}, false}; }
 
 }  // namespace
@@ -164,20 +207,6 @@ SigningIdentity::SigningIdentity(std::unique_ptr<Parts> parts) : parts_(std::mov
 SigningIdentity::SigningIdentity(SigningIdentity&&) noexcept = default;
 SigningIdentity& SigningIdentity::operator=(SigningIdentity&&) noexcept = default;
 SigningIdentity::~SigningIdentity() = default;
-
-namespace {
-
-// OpenSSL's own callback would ask on the terminal: this one answers with the given
-// passphrase, or with none, so that an encrypted key without one fails at once.
-int GivenPassphrase(char* buffer, int size, int, void* passphrase) {
-  if (passphrase == nullptr) return -1;
-  const std::string& text = *static_cast<const std::string*>(passphrase);
-  if (text.size() > static_cast<std::size_t>(size)) return -1;
-  text.copy(buffer, text.size());
-  return static_cast<int>(text.size());
-}
-
-}  // namespace
 
 std::variant<SigningIdentity, std::string> SigningIdentity::Load(const std::string& certificatePath,
                                                                  const std::string& keyPath,
@@ -256,43 +285,6 @@ std::string SignedConnectionFileContent(const SigningIdentity& identity, const C
   const MadeSignature made = SignConnectionFile(identity, target);
   return SignedFileContent(target, {target.alias, target.host, target.port, made.scope, made.signature});
 }
-
-namespace {
-
-// The client reads a setting's name case-insensitively and without the blanks around
-// it, so "Full Address:s:" and " full address:s:" set the full address as much as
-// "full address:s:" does.
-std::string SettingNameOf(std::string_view line) {
-  std::string_view name = line.substr(0, line.find(':'));
-  while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
-  while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
-  std::string lower(name);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower;
-}
-
-// The value of a "name:type:value" line.
-std::string ValueOf(std::string_view line) {
-  const std::size_t nameEnd = line.find(':');
-  const std::size_t typeEnd = nameEnd == std::string_view::npos ? nameEnd : line.find(':', nameEnd + 1);
-  return typeEnd == std::string_view::npos ? std::string() : std::string(line.substr(typeEnd + 1));
-}
-
-const SecureSetting* SecureSettingNamed(std::string_view lowerName) {
-  for (const SecureSetting& setting : SecureSettings()) {
-    if (SettingNameOf(setting.prefix) == lowerName) return &setting;
-  }
-  return nullptr;
-}
-
-const SecureSetting* SecureSettingInScope(std::string_view scopeName) {
-  for (const SecureSetting& setting : SecureSettings()) {
-    if (SettingNameOf(setting.scopeName) == SettingNameOf(scopeName)) return &setting;
-  }
-  return nullptr;
-}
-
-}  // namespace
 
 // At least as strict as the client: whatever it could read differently from what was
 // signed refuses the file. A secure setting outside the scope, in any case or with

@@ -54,8 +54,9 @@ class DownloadServer:
             def do_GET(self):
                 if self.path == "/":
                     self.reply(server.page, {"Content-Type": "text/html; charset=utf-8"})
-                elif self.path.startswith("/file/") and self.path[6:].isdigit() and int(self.path[6:]) < len(offers):
-                    offer = offers[int(self.path[6:])]
+                elif self.path.startswith("/file/") and self.path[6:].isdigit() and \
+                        int(self.path[6:]) < len(server.offers):
+                    offer = server.offers[int(self.path[6:])]
                     self.reply(offer.body, {"Content-Type": "application/octet-stream",
                                             "Content-Disposition": offer.content_disposition})
                 else:
