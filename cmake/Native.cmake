@@ -41,6 +41,8 @@ find_package(GTest REQUIRED)
 include(GoogleTest)
 
 add_executable(unit_tests
+  tests/fakes/allocation_count.cpp
+  tests/fakes/expected_files.cpp
   tests/fakes/fake_platform.cpp
   src/failure/failure_reporting_test.cpp
   src/failure/failure_text_test.cpp

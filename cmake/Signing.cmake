@@ -6,7 +6,26 @@ set(RDPLAUNCH_SIGNING_KEY "" CACHE FILEPATH "PEM private key of RDPLAUNCH_SIGNIN
 set(RDPLAUNCH_SIGNING_CHAIN "" CACHE FILEPATH "Optional PEM file of intermediate certificates put into each signature")
 set(RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE "" CACHE FILEPATH "File whose first line is the passphrase of an encrypted RDPLAUNCH_SIGNING_KEY")
 
+set(RDPLAUNCH_FILE_SIGNATURES "" CACHE FILEPATH
+    "connection-file-signatures.h of a signed release: builds that release's unsigned executable without its key")
+set(RDPLAUNCH_SIGNATURES_HEADER ${CMAKE_BINARY_DIR}/generated/rdpfile/signatures.h)
+
 set(RDPLAUNCH_SIGNING OFF)
+# Checking a release: its published signatures are compiled in as they are, so the
+# executable is byte for byte the release's unsigned one, and attaching the release's
+# detached signature to it gives the signed file.
+if(RDPLAUNCH_FILE_SIGNATURES)
+  if(RDPLAUNCH_SIGNING_CERT OR RDPLAUNCH_SIGNING_KEY)
+    message(FATAL_ERROR "RDPLAUNCH_FILE_SIGNATURES rebuilds a release without its key: "
+                        "leave RDPLAUNCH_SIGNING_CERT and RDPLAUNCH_SIGNING_KEY unset")
+  endif()
+  if(NOT EXISTS "${RDPLAUNCH_FILE_SIGNATURES}" OR IS_DIRECTORY "${RDPLAUNCH_FILE_SIGNATURES}")
+    message(FATAL_ERROR "RDPLAUNCH_FILE_SIGNATURES: cannot read '${RDPLAUNCH_FILE_SIGNATURES}'")
+  endif()
+  configure_file("${RDPLAUNCH_FILE_SIGNATURES}" ${RDPLAUNCH_SIGNATURES_HEADER} COPYONLY)
+  target_compile_definitions(rdplaunch_core PUBLIC RDPLAUNCH_SIGNED_FILES)
+  return()
+endif()
 if(NOT RDPLAUNCH_SIGNING_CERT AND NOT RDPLAUNCH_SIGNING_KEY)
   if(RDPLAUNCH_SIGNING_CHAIN)
     message(FATAL_ERROR "RDPLAUNCH_SIGNING_CHAIN is set, but RDPLAUNCH_SIGNING_CERT and RDPLAUNCH_SIGNING_KEY are not")
@@ -113,7 +132,6 @@ endif()
 if(RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE)
   list(APPEND signing_arguments --key-password-file "${RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE}")
 endif()
-set(RDPLAUNCH_SIGNATURES_HEADER ${CMAKE_BINARY_DIR}/generated/rdpfile/signatures.h)
 file(GLOB_RECURSE signed_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/*.cpp ${CMAKE_SOURCE_DIR}/src/*.h)
 add_custom_command(OUTPUT ${RDPLAUNCH_SIGNATURES_HEADER}
   COMMAND ${CMAKE_COMMAND} --build ${RDPLAUNCH_TOOLS_DIR} --target rdplaunch-name

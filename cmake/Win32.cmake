@@ -4,6 +4,7 @@ set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 set(RDPLAUNCH_WIN32_LINK_OPTIONS -static -mwindows -s -Wl,--gc-sections)
 target_compile_options(rdplaunch_core PRIVATE -ffunction-sections -fdata-sections)
 
+include(cmake/Reproducible.cmake)
 include(cmake/Signing.cmake)
 
 # The executable's identity: its manifest, icon and version information. The texts are
@@ -58,12 +59,16 @@ target_link_options(launcher PRIVATE ${RDPLAUNCH_WIN32_LINK_OPTIONS})
 # The target is not called rdplaunch: CMake would take a dependency on rdplaunch.exe, the
 # signed file, for the target itself.
 set_target_properties(launcher PROPERTIES OUTPUT_NAME rdplaunch)
+rdplaunch_print_sha256(launcher)
 
 # Authenticode: a copy renamed for a user changes no byte, so every user's copy carries
 # the same signature and gathers the same reputation. A signed build links to
 # rdplaunch-unsigned.exe and signs that into rdplaunch.exe, so the shipped name only ever
 # holds a signed program: a failed signing (a time-stamping service that does not answer,
-# say) leaves no rdplaunch.exe, and the next build signs again.
+# say) leaves no rdplaunch.exe, and the next build signs again. Beside it the build puts
+# the public parts of its signing, from which anyone can check the release: the detached
+# signature (rdplaunch.exe.sig) and the connection files' signatures it compiled in
+# (connection-file-signatures.h, see RDPLAUNCH_FILE_SIGNATURES).
 if(RDPLAUNCH_SIGNING)
   find_program(RDPLAUNCH_OSSLSIGNCODE osslsigncode)
   if(NOT RDPLAUNCH_OSSLSIGNCODE)
@@ -82,9 +87,13 @@ if(RDPLAUNCH_SIGNING)
   endif()
   set_target_properties(launcher PROPERTIES OUTPUT_NAME rdplaunch-unsigned)
   add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/rdplaunch.exe
-    COMMAND ${CMAKE_COMMAND} -E rm -f rdplaunch.exe rdplaunch.signing.exe
+    COMMAND ${CMAKE_COMMAND} -E rm -f rdplaunch.exe rdplaunch.signing.exe rdplaunch.exe.sig
     COMMAND ${RDPLAUNCH_OSSLSIGNCODE} sign ${signing_options} -in rdplaunch-unsigned.exe -out rdplaunch.signing.exe
+    COMMAND ${RDPLAUNCH_OSSLSIGNCODE} extract-signature -in rdplaunch.signing.exe -out rdplaunch.exe.sig
+    COMMAND ${CMAKE_COMMAND} -E copy ${RDPLAUNCH_SIGNATURES_HEADER} connection-file-signatures.h
     COMMAND ${CMAKE_COMMAND} -E rename rdplaunch.signing.exe rdplaunch.exe
+    COMMAND ${CMAKE_COMMAND} -DFILE=rdplaunch.exe -P ${CMAKE_SOURCE_DIR}/cmake/PrintSha256.cmake
+    BYPRODUCTS ${CMAKE_BINARY_DIR}/rdplaunch.exe.sig ${CMAKE_BINARY_DIR}/connection-file-signatures.h
     DEPENDS launcher ${RDPLAUNCH_SIGNING_CERT} ${RDPLAUNCH_SIGNING_KEY} ${RDPLAUNCH_SIGNING_CHAIN}
             ${RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR} COMMENT "Signing rdplaunch.exe" VERBATIM)

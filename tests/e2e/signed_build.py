@@ -38,25 +38,32 @@ def encrypted_key():
     return encrypted, passphrase
 
 
-def configure(arch, folder, *options, terminal=False):
+def configure(arch, folder, *options, terminal=False, env=None, umask=None):
     """Configures a Windows build (preset win32 or win64) into folder; returns the result.
     It never has standard input; with terminal, it runs on a terminal of its own (script)."""
     command = ["cmake", "--preset", arch, "-B", str(folder), *options]
-    return run_without_input(command, terminal)
+    return run_without_input(command, terminal, env, umask)
 
 
-def run_without_input(command, terminal=False):
+def run_without_input(command, terminal=False, env=None, umask=None):
     """Runs a command with no standard input, in a session of its own (so without a
     controlling terminal), or on a new terminal made by script; a command that waits for
     input fails the test by its time limit."""
     if terminal:
         command = ["script", "-qec", shlex.join(map(str, command)), "/dev/null"]
     return subprocess.run(command, cwd=ROOT, capture_output=True, text=True, stdin=subprocess.DEVNULL,
-                          start_new_session=True, timeout=300)
+                          start_new_session=True, timeout=300, env=env, umask=-1 if umask is None else umask)
 
 
-def build(folder):
-    return subprocess.run(["cmake", "--build", str(folder)], capture_output=True, text=True, timeout=600)
+def build(folder, env=None, umask=None):
+    return subprocess.run(["cmake", "--build", str(folder)], capture_output=True, text=True, timeout=600, env=env,
+                          umask=-1 if umask is None else umask)
+
+
+def words(text):
+    """The words of a message, whatever line breaks a tool put between them (CMake wraps
+    its messages at a width that depends on the length of the paths in them)."""
+    return " ".join(text.split())
 
 
 @functools.cache

@@ -7,7 +7,7 @@ import tempfile
 import unittest
 
 from expectations import PROFILES
-from signed_build import SIGNING, build, configure, encrypted_key, run_without_input, test_certificate
+from signed_build import SIGNING, build, configure, encrypted_key, run_without_input, test_certificate, words
 from wine_harness import NATIVE_BUILD, SESSION, name_tool
 from wine_target import TARGET
 
@@ -68,11 +68,11 @@ class SignedBuilds(unittest.TestCase):
             with self.subTest(terminal=terminal):
                 refused = configure("win32", SIGNING / "encrypted-refused", *signing_options(key), terminal=terminal)
                 self.assertNotEqual(refused.returncode, 0)
-                self.assertIn("is encrypted", refused.stdout + refused.stderr)
+                self.assertIn("is encrypted: give its passphrase", words(refused.stdout + refused.stderr))
                 tool = run_without_input([NATIVE_BUILD / "rdplaunch-name", "rdp", "PELTA_8$a$b$.exe", "--sign", cert,
                                           key], terminal)
                 self.assertEqual(tool.returncode, 3)
-                self.assertIn("is encrypted", tool.stdout + tool.stderr)
+                self.assertIn("is encrypted: give its passphrase", words(tool.stdout + tool.stderr))
         with tempfile.TemporaryDirectory() as out:
             opened = name_tool("rdp", "PELTA_8$a$b$.exe", "--out", out, "--sign", str(cert), str(key),
                                "--key-password-file", str(passphrase))
