@@ -3,27 +3,16 @@
 #include <gtest/gtest.h>
 
 #include "fakes/fake_platform.h"
+#include "fakes/run_to_end.h"
 
 namespace rdplaunch {
 namespace {
 
+using testing::ExitCodeOf;
 using testing::FakePlatform;
-using testing::ProcessExit;
 
 int finalizerCalls = 0;
 void CountFinalizer() { ++finalizerCalls; }
-
-// Runs a call that ends the process and returns its exit code.
-template <typename Call>
-int ExitCodeOf(Call call) {
-  try {
-    call();
-  } catch (const ProcessExit& exit) {
-    return exit.exitCode;
-  }
-  ADD_FAILURE() << "the run did not end";
-  return -1;
-}
 
 class FailureReportingTest : public ::testing::Test {
  protected:

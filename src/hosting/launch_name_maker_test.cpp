@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "failure/failure_reporting.h"
 #include "fakes/fake_platform.h"
+#include "fakes/run_to_end.h"
 #include "launch/launch_sequence.h"
 #include "launch/profiles.h"
 #include "rdpfile/connection_file.h"
@@ -99,10 +101,7 @@ TEST(CheckLaunchName, GivesTheSettingsWithWhichTheLauncherWritesItsFile) {
   const std::string name = MakeLaunchName("PELTA_NRD", "Иван", "pw").name;
   testing::FakePlatform platform;
   platform.ownPath = "C:\\Downloads\\" + name;
-  try {
-    RunProcess(platform, RunLaunchSequence);
-  } catch (const testing::ProcessExit&) {
-  }
+  EXPECT_EQ(testing::ExitCodeOf([&] { RunProcess(platform, RunLaunchSequence); }), kExitSuccess);
   const std::string path =
       std::string(testing::FakePlatform::kDesktop) + "\\" + std::string("ПЕЛТА НРД 2016"_cp1251) + ".rdp";
   EXPECT_EQ(platform.files.at(path), ConnectionFileContent(CheckLaunchName(name).profile->target));

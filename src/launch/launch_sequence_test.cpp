@@ -6,6 +6,7 @@
 
 #include "failure/failure_reporting.h"
 #include "fakes/fake_platform.h"
+#include "fakes/run_to_end.h"
 #include "launch/hosts.h"
 #include "launch/texts.h"
 #include "text/cp1251.h"
@@ -13,8 +14,8 @@
 namespace rdplaunch {
 namespace {
 
+using testing::ExitCodeOf;
 using testing::FakePlatform;
-using testing::ProcessExit;
 
 const std::string kDesktop = FakePlatform::kDesktop;
 const std::string kCmdkey = std::string(FakePlatform::kSystem) + "\\cmdkey.exe";
@@ -24,13 +25,7 @@ class LaunchTest : public ::testing::Test {
  protected:
   int Run(const std::string& launchName) {
     platform.ownPath = "C:\\Users\\alice\\Downloads\\" + launchName;
-    try {
-      RunProcess(platform, RunLaunchSequence);
-    } catch (const ProcessExit& exit) {
-      return exit.exitCode;
-    }
-    ADD_FAILURE() << "the run did not end";
-    return -1;
+    return ExitCodeOf([&] { RunProcess(platform, RunLaunchSequence); });
   }
 
   // The calls that make up the run's visible steps, without the single writes.
@@ -130,11 +125,7 @@ TEST_F(LaunchTest, ANameThatDoesNotCarryEverythingShowsOnlyTheRenameMessage) {
 
 TEST_F(LaunchTest, ANameWithACharacterCodePage1251LacksShowsTheRenameMessage) {
   platform.ownPath = "";  // what the fake answers for such a name
-  try {
-    RunProcess(platform, RunLaunchSequence);
-  } catch (const ProcessExit& exit) {
-    EXPECT_EQ(exit.exitCode, kExitNameNotValid);
-  }
+  EXPECT_EQ(ExitCodeOf([&] { RunProcess(platform, RunLaunchSequence); }), kExitNameNotValid);
   ASSERT_EQ(platform.infoBoxes.size(), 1u);
   EXPECT_EQ(platform.infoBoxes[0].text, RenameMessage());
   EXPECT_TRUE(platform.starts.empty());
@@ -168,12 +159,7 @@ TEST_F(LaunchTest, Windows6IsTheFirstVersionThatStoresTheCredentials) {
 TEST_F(LaunchTest, MemoryExhaustionInTheSequenceEndsInTheOutOfMemoryBox) {
   platform.ownPath = "C:\\Users\\alice\\Downloads\\PELTA_8$alice$s3cret$.exe";
   const LaunchSequence exhausting = [](Platform&, ConnectionSettings&) -> int { throw std::bad_alloc(); };
-  try {
-    RunProcess(platform, exhausting);
-    ADD_FAILURE() << "the run did not end";
-  } catch (const ProcessExit& exit) {
-    EXPECT_EQ(exit.exitCode, kExitFailureBox);
-  }
+  EXPECT_EQ(ExitCodeOf([&] { RunProcess(platform, exhausting); }), kExitFailureBox);
   ASSERT_EQ(platform.failureBoxes.size(), 1u);
   EXPECT_EQ(platform.failureBoxes[0].caption, "Application Error");
   const std::string& text = platform.failureBoxes[0].text;

@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-
+#include "fakes/expected_files.h"
 #include "fakes/fake_platform.h"
 #include "launch/hosts.h"
 #include "rdpfile/connection_file.h"
@@ -13,32 +11,14 @@
 namespace rdplaunch {
 namespace {
 
-struct Expected {
-  const char* key;
-  std::string_view displayName;
-  std::string_view alias;
-  std::string_view host;
-  const char* port;
-  std::string_view companionHost;
-};
+using testing::ExpectedConnectionFile;
+using testing::ExpectedProfile;
 
+// The table as written out by hand in tests/expected/profiles.tsv.
 TEST(FindProfile, EveryKeyGivesItsRow) {
-  const Expected rows[] = {
-      {"PELTA_8", "ПЕЛТА 8"_cp1251, "PELTA8", kHostA, "3395", {}},
-      {"PELTA_8_Online", "ПЕЛТА 8 Онлайн"_cp1251, "PELTA8", kHostA, "3396", {}},
-      {"PELTA_8_CP_Online", "ПЕЛТА 8 Онлайн"_cp1251, "PELTA8", kHostA, "3397", kHostA},
-      {"PELTA_NRD", "ПЕЛТА НРД 2016"_cp1251, "ПЕЛТА НРД2016"_cp1251, kHostB, "3395", {}},
-      {"PELTA_NRD_Online", "ПЕЛТА НРД Онлайн"_cp1251, "ПЕЛТА НРД2016"_cp1251, kHostC, "3396", {}},
-      {"PELTA_KV", "ПЕЛТА КВ"_cp1251, "PELTA_KV", kHostD, "3395", {}},
-      {"PELTA_KV_Free", "ПЕЛТА КВ Онлайн"_cp1251, "PELTA_KV", kHostD, "3396", {}},
-      {"PELTA_KV_Online", "ПЕЛТА КВ Онлайн"_cp1251, "PELTA_KV", kHostE, "3397", {}},
-      {"PELTA_KV_CP_Online", "ПЕЛТА КВ Онлайн"_cp1251, "PELTA_KV", kHostE, "3397", kHostE},
-      {"PELTA_DSW_QN", "ПЕЛТА ДСВ"_cp1251, "DSW_QN", kHostA, "3395", {}},
-      {"PELTA_DSW_KW", "ПЕЛТА ДСВ КВ"_cp1251, "DSW_KW", kHostD, "3395", {}},
-      {"PELTA_DSW_QS", "ПЕЛТА ДСВ ЦС"_cp1251, "DSW_QS", kHostB, "3395", {}},
-  };
-  ASSERT_EQ(ProfileTable().size(), std::size(rows));
-  for (const Expected& row : rows) {
+  const std::vector<ExpectedProfile> rows = testing::ExpectedProfiles();
+  ASSERT_EQ(ProfileTable().size(), rows.size());
+  for (const ExpectedProfile& row : rows) {
     const ProductProfile* profile = FindProfile(row.key);
     ASSERT_NE(profile, nullptr) << row.key;
     EXPECT_EQ(profile->target.displayName, row.displayName) << row.key;
@@ -65,33 +45,15 @@ TEST(FindProfile, OnlyTheExactKeyMatches) {
 
 // The whole file, written out by hand in tests/expected independently of the code: a
 // swapped pair of lines or a changed value of the same length shows here.
-std::string ExpectedFile(std::string_view port, std::string_view host, std::string_view alias) {
-  std::ifstream in(RDPLAUNCH_EXPECTED_DIR "/connection_file.template", std::ios::binary);
-  const std::string pattern{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  EXPECT_FALSE(pattern.empty()) << "cannot read the expected connection file";
-  std::string file;
-  for (std::size_t i = 0; i < pattern.size(); ++i) {
-    if (pattern.compare(i, 6, "<port>") == 0) {
-      file += port, i += 5;
-    } else if (pattern.compare(i, 6, "<host>") == 0) {
-      file += host, i += 5;
-    } else if (pattern.compare(i, 7, "<alias>") == 0) {
-      file += alias, i += 6;
-    } else {
-      file += pattern[i] == '\n' ? std::string("\r\n") : std::string(1, pattern[i]);
-    }
-  }
-  return file;
-}
-
 TEST(ProfileFiles, AreExactlyTheFilesWrittenOutLineByLine) {
   // ПЕЛТА НРД2016 in code page 1251.
   const std::string cyrillicAlias =
       "\xCF\xC5\xCB\xD2\xC0 \xCD\xD0\xC4"
       "2016";
-  EXPECT_EQ(ConnectionFileContent(ProfileTable()[0].target), ExpectedFile("3395", kHostA, "PELTA8"));
-  EXPECT_EQ(ConnectionFileContent(ProfileTable()[3].target), ExpectedFile("3395", kHostB, cyrillicAlias));
-  EXPECT_EQ(ConnectionFileContent(*CompanionTarget(ProfileTable()[8])), ExpectedFile("3397", kHostE, "PlnDsk"));
+  EXPECT_EQ(ConnectionFileContent(ProfileTable()[0].target), ExpectedConnectionFile("3395", kHostA, "PELTA8"));
+  EXPECT_EQ(ConnectionFileContent(ProfileTable()[3].target), ExpectedConnectionFile("3395", kHostB, cyrillicAlias));
+  EXPECT_EQ(ConnectionFileContent(*CompanionTarget(ProfileTable()[8])),
+            ExpectedConnectionFile("3397", kHostE, "PlnDsk"));
 }
 
 // The launcher's signed write path: UTF-16LE after a byte order mark whatever the code
@@ -99,7 +61,8 @@ TEST(ProfileFiles, AreExactlyTheFilesWrittenOutLineByLine) {
 TEST(ProfileFiles, ASignedFileIsTheLinesThenItsScopeAndSignatureInUtf16) {
   const ConnectionTarget& target = ProfileTable()[0].target;
   const FileSignature signature{target.alias, target.host, target.port, "Full Address", "AAAA"};
-  const std::string text = ExpectedFile("3395", kHostA, "PELTA8") + "alternate full address:s:" + std::string(kHostA) +
+  const std::string text = ExpectedConnectionFile("3395", kHostA, "PELTA8") +
+                           "alternate full address:s:" + std::string(kHostA) +
                            "\r\nsignscope:s:Full Address\r\nsignature:s:AAAA\r\n";
   std::string expected = "\xFF\xFE";
   for (const char c : text) expected += std::string{c, '\0'};  // all ASCII

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "failure/failure_reporting.h"
+#include "fakes/allocation_count.h"
 #include "fakes/fake_platform.h"
+#include "fakes/run_to_end.h"
 #include "rdpfile/output_stream.h"
 #include "text/cp1251.h"
 
@@ -160,20 +162,32 @@ TEST_F(WriteConnectionFileTest, AFailedWriteClosesAndDeletesThePartialFile) {
                                             "RemoveFile " + kDesktop + "\\PlanDesk Online.rdp"}));
 }
 
-// Each check has its own failure address, which the box shows: a failed open must be
-// raised by the check after the open, not by a later one.
+// Each check has its own failure address, which the box shows: the failure of a step
+// must be raised by the check right after it (after the open, after each line, after the
+// close), never by a later one. A failed write in the first or the last line is raised
+// by the same check; a failed close by the last.
 TEST_F(WriteConnectionFileTest, EachCheckIdentifiesItsOwnStep) {
-  platform.FailCall("CreateFile", 1, 5);
-  const std::uintptr_t openCheck = Write(CompanionSettings()).value().Address();
-  FakePlatform fresh;
-  platform = fresh;
-  platform.FailCall("WriteFile", 1, 5);
-  const std::uintptr_t lineCheck = Write(CompanionSettings()).value().Address();
-  EXPECT_NE(openCheck, lineCheck);
+  const auto addressWhen = [&](const char* operation, int nth) {
+    platform = FakePlatform();
+    platform.FailCall(operation, nth, 5);
+    const std::optional<EInOutError> failure = Write(CompanionSettings());
+    EXPECT_TRUE(failure) << operation << " " << nth;
+    return failure ? failure->Address() : 0;
+  };
+  const std::uintptr_t open = addressWhen("CreateFile", 1);
+  const std::uintptr_t firstLine = addressWhen("WriteFile", 1);
+  const std::uintptr_t laterLine = addressWhen("WriteFile", 5);
+  const std::uintptr_t close = addressWhen("CloseFile", 1);
+  EXPECT_EQ(firstLine, laterLine);
+  EXPECT_NE(open, firstLine);
+  EXPECT_NE(firstLine, close);
+  EXPECT_NE(open, close);
 }
 
 // Failures that are not file errors leave the writer by unwinding; so does a processor
-// fault, which does not unwind: either way the file goes, and before the failure box.
+// fault, which does not unwind: either way the file goes, and before the failure box. The
+// fault's path allocates nothing from the fault to the end: the faulting thread may hold
+// the heap's lock.
 TEST_F(WriteConnectionFileTest, EveryOtherEndOfTheRunWhileWritingRemovesTheFile) {
   const std::string path = kDesktop + "\\PlanDesk Online.rdp";
   platform.RunOutOfMemory("WriteFile", 3);
@@ -186,11 +200,10 @@ TEST_F(WriteConnectionFileTest, EveryOtherEndOfTheRunWhileWritingRemovesTheFile)
   stream.Open(path);
   stream.Put(std::string(300, 'x'));
   ASSERT_EQ(faulting.files.at(path).size(), 256u);
-  try {
-    HandleProcessorFault(faulting, 0xC0000005, faulting.ownBase + 0x1010);
-  } catch (const testing::ProcessExit& exit) {
-    EXPECT_EQ(exit.exitCode, kExitFailureBox);
-  }
+  const long allocationsBefore = testing::AllocationCount();
+  EXPECT_EQ(testing::ExitCodeOf([&] { HandleProcessorFault(faulting, 0xC0000005, faulting.ownBase + 0x1010); }),
+            kExitFailureBox);
+  EXPECT_EQ(testing::AllocationCount(), allocationsBefore);
   TakeDownFailureReporting();
   EXPECT_TRUE(faulting.files.empty());
   const std::vector<std::string> tail(faulting.calls.end() - 4, faulting.calls.end());

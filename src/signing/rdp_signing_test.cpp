@@ -10,6 +10,7 @@
 #include <fstream>
 #include <vector>
 
+#include "fakes/expected_files.h"
 #include "text/cp1251.h"
 
 namespace rdplaunch {
@@ -188,10 +189,9 @@ TEST_F(SignedFileTest, OneChangedCharacterInAnySignedLineFails) {
 // Every setting a client only trusts when it is signed, written out independently of the
 // code in tests/expected as "prefix -> scope name" lines.
 std::vector<std::string> SecureNames() {
-  std::ifstream in(RDPLAUNCH_EXPECTED_DIR "/secure_settings.txt");
   std::vector<std::string> names;
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty()) names.push_back(line.substr(0, line.find(':')));
+  for (const std::string& line : testing::ExpectedLines("secure_settings.txt")) {
+    names.push_back(line.substr(0, line.find(':')));
   }
   return names;
 }

@@ -222,12 +222,15 @@ class WineSession:
         self.xvfb = None
 
     def stop(self):
-        """Stops what this session started: its prefix's processes, then its X server."""
-        if self.prefix_started:
-            self.stop_server()
-            self.prefix_started = False
-        self.stop_x_server()
-        self.display = None
+        """Stops what this session started: its prefix's processes, then its X server
+        (that too when stopping the prefix failed)."""
+        try:
+            if self.prefix_started:
+                self.prefix_started = False
+                self.stop_server()
+        finally:
+            self.stop_x_server()
+            self.display = None
 
     def install_tools(self, exclude=()):
         system32 = PREFIX / "drive_c/windows/system32"

@@ -9,6 +9,20 @@
 
 namespace rdplaunch::testing {
 
+namespace {
+
+thread_local int bookkeepingDepth = 0;
+
+// Stands at the start of each of the fake's calls that allocate for its records.
+struct Bookkeeping {
+  Bookkeeping() { ++bookkeepingDepth; }
+  ~Bookkeeping() { --bookkeepingDepth; }
+};
+
+}  // namespace
+
+bool FakePlatform::Bookkeeping() { return bookkeepingDepth > 0; }
+
 void FakePlatform::FailCall(const std::string& operation, int nth, SystemErrorCode code) {
   failures_[{operation, nth}] = code;
 }
@@ -30,21 +44,25 @@ std::optional<std::string> FakePlatform::OwnFileName() {
 }
 
 std::optional<std::string> FakePlatform::DesktopFolder() {
+  const struct Bookkeeping bookkeeping;
   calls.push_back("DesktopFolder");
   return desktop;
 }
 
 void FakePlatform::ShowInformationBox(std::string_view text, std::string_view caption) {
+  const struct Bookkeeping bookkeeping;
   calls.push_back("InfoBox");
   infoBoxes.push_back({std::string(text), std::string(caption), kBoxOk | kBoxIconInformation});
 }
 
 void FakePlatform::ShowFailureBox(const char* text, const char* caption, unsigned style) {
+  const struct Bookkeeping bookkeeping;
   calls.push_back(std::string("FailureBox ") + caption);
   failureBoxes.push_back({text, caption, style});
 }
 
 SystemErrorCode FakePlatform::CreateFileForWriting(const std::string& path, FileHandle& handle) {
+  const struct Bookkeeping bookkeeping;
   calls.push_back("CreateFile " + path);
   if (const SystemErrorCode code = Injected("CreateFile")) return code;
   handle = nextHandle_++;
@@ -55,6 +73,7 @@ SystemErrorCode FakePlatform::CreateFileForWriting(const std::string& path, File
 
 // A failing write puts nothing on disk.
 SystemErrorCode FakePlatform::WriteFile(FileHandle handle, const char* bytes, std::size_t size, std::size_t& written) {
+  const struct Bookkeeping bookkeeping;
   calls.push_back("WriteFile " + std::to_string(size));
   writeSizes.push_back(size);
   written = 0;
@@ -67,6 +86,7 @@ SystemErrorCode FakePlatform::WriteFile(FileHandle handle, const char* bytes, st
 
 // As Windows does, a handle that is not open (closed already, say) cannot be closed.
 SystemErrorCode FakePlatform::CloseFile(FileHandle handle) {
+  const struct Bookkeeping bookkeeping;
   calls.push_back("CloseFile");
   if (const SystemErrorCode code = Injected("CloseFile")) return code;
   constexpr SystemErrorCode kInvalidHandle = 6;
@@ -75,12 +95,14 @@ SystemErrorCode FakePlatform::CloseFile(FileHandle handle) {
 }
 
 void FakePlatform::RemoveFile(const std::string& path) {
+  const struct Bookkeeping bookkeeping;
   calls.push_back("RemoveFile " + path);
   files.erase(path);
 }
 
 SystemErrorCode FakePlatform::StartHidden(const std::string& program, const std::string& parameters,
                                           ProcessHandle& process) {
+  const struct Bookkeeping bookkeeping;
   calls.push_back("Start " + program);
   starts.push_back({program, parameters});
   if (const SystemErrorCode code = Injected("Start")) return code;
@@ -88,7 +110,10 @@ SystemErrorCode FakePlatform::StartHidden(const std::string& program, const std:
   return 0;
 }
 
-void FakePlatform::WaitForExit(ProcessHandle process) { calls.push_back("Wait " + std::to_string(process)); }
+void FakePlatform::WaitForExit(ProcessHandle process) {
+  const struct Bookkeeping bookkeeping;
+  calls.push_back("Wait " + std::to_string(process));
+}
 
 std::string FakePlatform::SystemErrorText(SystemErrorCode code) {
   return code == 2 ? "The system cannot find the file specified." : "system error " + std::to_string(code);
@@ -107,11 +132,13 @@ void FakePlatform::OwnModule(ModulePath& path, std::uintptr_t& base) {
 }
 
 void FakePlatform::ExitProcess(int exitCode) {
+  const struct Bookkeeping bookkeeping;
   calls.push_back("Exit " + std::to_string(exitCode));
   throw ProcessExit{exitCode};
 }
 
 void FakePlatform::EndProcessAtOnce(int exitCode) {
+  const struct Bookkeeping bookkeeping;
   calls.push_back("EndAtOnce " + std::to_string(exitCode));
   throw ProcessExit{exitCode};
 }

@@ -46,6 +46,10 @@ class FakePlatform : public Platform {
   // Makes the n-th call of an operation throw std::bad_alloc, as an exhausted heap would.
   void RunOutOfMemory(const std::string& operation, int nth);
 
+  // Whether the calling thread is inside one of the fake's own calls, whose records
+  // allocate on the fake's behalf, not on that of the code under test.
+  static bool Bookkeeping();
+
   // What the fake saw.
   std::vector<std::string> calls;  // one line per call, in order
   std::vector<std::size_t> writeSizes;
