@@ -8,10 +8,14 @@
   (medians of several runs);
 - waiting: the launcher's own processor time while the client stand-in stays open.
 
+Every wait has a time limit, and whatever the benchmark started (the Wine server and its
+processes, the X server) is stopped on every path: an error, a time-out, Ctrl-C or SIGTERM.
+
 Usage: python3 bench/launcher_bench.py [RUNS]
 """
 
 import os
+import signal
 import statistics
 import subprocess
 import sys
@@ -23,20 +27,25 @@ from wine_harness import BUILD, SESSION, WIN32_BUILD, parse_tool_log, to_windows
 
 CLIENT_SECONDS = 4
 TICKS = os.sysconf("SC_CLK_TCK")
+PROGRAM_TIMEOUT = 60  # seconds one baseline program may take; it takes well under one
+
+
+def run_program(exe, env=None):
+    """Runs a Windows program of the build to its end, within the time limit."""
+    subprocess.run(SESSION.wine(BUILD / exe), env=SESSION.env(env), check=True, timeout=PROGRAM_TIMEOUT,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
 def time_empty_program():
     start = time.time()
-    subprocess.run(SESSION.wine(BUILD / "emptyprogram.exe"), env=SESSION.env(), check=True,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    run_program("emptyprogram.exe")
     return time.time() - start
 
 
 def time_shell_start():
     log = SESSION.new_run_folder() / "standin.log"
     start = time.time()
-    subprocess.run(SESSION.wine(BUILD / "shell_start.exe"), env=SESSION.env({"STANDIN_LOG": to_windows_path(log)}),
-                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    run_program("shell_start.exe", {"STANDIN_LOG": to_windows_path(log)})
     return parse_tool_log(log)[0].started_at - start
 
 
@@ -81,19 +90,31 @@ def measure_wait():
             time.sleep(0.05)
 
     SESSION.run("PELTA_8$waiting$pw$.exe", env={"STANDIN_SLEEP_MS": str(CLIENT_SECONDS * 1000)}, monitor=sample)
+    if "end" not in samples:
+        raise RuntimeError("the waiting launcher or its client stand-in was not seen within 60 s")
     (wall_start, cpu_start), (wall_end, cpu_end) = samples["start"], samples["end"]
     return (cpu_end - cpu_start) / (wall_end - wall_start)
 
 
+def stop_on_sigterm(signum, frame):
+    raise SystemExit(128 + signum)  # unwinds through the finally below, as Ctrl-C does
+
+
 def main():
     runs = int(sys.argv[1]) if len(sys.argv) > 1 else 7
-    SESSION.start()
-    size = (WIN32_BUILD / "rdplaunch.exe").stat().st_size
-    empty = statistics.median(time_empty_program() for _ in range(runs))
-    shell_start = statistics.median(time_shell_start() for _ in range(runs))
-    launcher = statistics.median(time_launcher_start() for _ in range(runs))
-    waiting = measure_wait()
-    SESSION.stop()
+    signal.signal(signal.SIGTERM, stop_on_sigterm)
+    try:
+        SESSION.start()
+        # The shell start's baseline starts the cmdkey stand-in: without it the shell shows
+        # its own "file not found" box, and the program waits for that box to be dismissed.
+        SESSION.install_tools()
+        size = (WIN32_BUILD / "rdplaunch.exe").stat().st_size
+        empty = statistics.median(time_empty_program() for _ in range(runs))
+        shell_start = statistics.median(time_shell_start() for _ in range(runs))
+        launcher = statistics.median(time_launcher_start() for _ in range(runs))
+        waiting = measure_wait()
+    finally:
+        SESSION.stop()
     print(f"size of rdplaunch.exe:         {size} bytes ({size / 1024:.1f} KiB)")
     print(f"empty program, start to exit:  {empty * 1000:.0f} ms (median of {runs})")
     print(f"minimal shell start, to tool:  {shell_start * 1000:.0f} ms (median of {runs})")
