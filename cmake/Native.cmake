@@ -6,10 +6,12 @@ add_library(rdplaunch_signing STATIC src/signing/rdp_signing.cpp)
 target_link_libraries(rdplaunch_signing PUBLIC rdplaunch_core OpenSSL::Crypto)
 
 # The hosting service's tool for making and checking launcher names and connection files.
-add_library(rdplaunch_hosting STATIC src/hosting/launch_name_maker.cpp)
-target_link_libraries(rdplaunch_hosting PUBLIC rdplaunch_core)
+find_package(nlohmann_json 3 REQUIRED)
+add_library(rdplaunch_hosting STATIC src/hosting/launch_name_maker.cpp src/hosting/tool_batch.cpp
+                                     src/hosting/tool_commands.cpp src/hosting/tool_files.cpp src/hosting/tool_text.cpp)
+target_link_libraries(rdplaunch_hosting PUBLIC rdplaunch_core rdplaunch_signing PRIVATE nlohmann_json::nlohmann_json)
 add_executable(rdplaunch-name src/hosting/name_tool_main.cpp)
-target_link_libraries(rdplaunch-name PRIVATE rdplaunch_hosting rdplaunch_signing)
+target_link_libraries(rdplaunch-name PRIVATE rdplaunch_hosting)
 
 # The Windows build makes the connection files' signatures with this tool, built alone.
 option(RDPLAUNCH_TOOLS_ONLY "Build only the hosting service's tool" OFF)
@@ -47,6 +49,7 @@ add_executable(unit_tests
   src/failure/failure_reporting_test.cpp
   src/failure/failure_text_test.cpp
   src/hosting/launch_name_maker_test.cpp
+  src/hosting/tool_test.cpp
   src/signing/rdp_signing_test.cpp
   src/launch/launch_name_test.cpp
   src/launch/launch_sequence_test.cpp
@@ -57,7 +60,8 @@ add_executable(unit_tests
 )
 target_include_directories(unit_tests PRIVATE tests)
 target_compile_definitions(unit_tests PRIVATE RDPLAUNCH_EXPECTED_DIR="${CMAKE_SOURCE_DIR}/tests/expected")
-target_link_libraries(unit_tests PRIVATE rdplaunch_hosting rdplaunch_signing GTest::gtest GTest::gtest_main)
+target_link_libraries(unit_tests PRIVATE rdplaunch_hosting rdplaunch_signing nlohmann_json::nlohmann_json GTest::gtest
+                                         GTest::gtest_main)
 gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60)
 
 # The end-to-end tests need the Windows builds (presets win32 and win64) and Wine.

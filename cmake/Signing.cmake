@@ -59,6 +59,22 @@ if(key_text MATCHES "ENCRYPTED" AND NOT RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE)
                       "named by RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE (its first line)")
 endif()
 unset(key_text)
+# One passphrase rule for openssl, osslsigncode and rdplaunch-name, which read a file
+# differently once it holds a CR, a NUL or a second line: its one line, with or without
+# a final LF. rdplaunch-name refuses anything else with the same message.
+if(RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE)
+  file(READ "${RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE}" passphrase_hex HEX)
+  string(REGEX REPLACE "0a$" "" passphrase_hex "${passphrase_hex}")
+  string(REGEX MATCHALL ".." passphrase_bytes "${passphrase_hex}")
+  foreach(byte 0d 0a 00)
+    if(byte IN_LIST passphrase_bytes)
+      message(FATAL_ERROR "the passphrase file ${RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE} must hold the passphrase alone "
+                          "on one line: no CR, no NUL, nothing after its line end")
+    endif()
+  endforeach()
+  unset(passphrase_hex)
+  unset(passphrase_bytes)
+endif()
 if(RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE)
   set(RDPLAUNCH_OPENSSL_PASSIN -passin "file:${RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE}")
 else()

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "signing/rdp_signing.h"
@@ -17,7 +19,11 @@ void Require(bool condition) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const std::string trusted = std::getenv("RDPLAUNCH_FUZZ_CERT") ? std::getenv("RDPLAUNCH_FUZZ_CERT") : "";
+  static const std::string trusted = [] {
+    const char* path = std::getenv("RDPLAUNCH_FUZZ_CERT");
+    std::ifstream in(path ? path : "", std::ios::binary);
+    return std::string{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }();
   const std::string bytes(reinterpret_cast<const char*>(data), size);
   const rdplaunch::SignatureCheck unchecked = rdplaunch::CheckSignedFile(bytes, "");
   Require(unchecked.good != !unchecked.reason.empty());

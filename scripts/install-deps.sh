@@ -11,7 +11,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ googletest libgtest-dev python3 g++-mingw-w64-i686 binutils-mingw-w64-i686
           g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 xvfb xdotool x11-utils locales clang
           libclang-rt-14-dev clang-format openssl libssl-dev osslsigncode python3-pefile chromium chromium-driver
-          firefox-esr python3-selenium)
+          firefox-esr python3-selenium nlohmann-json3-dev)
 
 need_root() {
   if [[ $(id -u) -ne 0 ]]; then

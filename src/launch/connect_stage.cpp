@@ -50,11 +50,10 @@ void RunClient(Platform& platform, std::string_view displayName) {
 
 void RunConnectStage(Platform& platform, const LaunchFields& credentials, const ProductProfile& profile) {
   if (!CredentialsAreManual(platform, credentials)) StoreCredentials(platform, profile.target.host, credentials);
-  WriteConnectionFile(platform, profile.target);
-  RunClient(platform, profile.target.displayName);
-  if (const std::optional<ConnectionTarget> companion = CompanionTarget(profile)) {
-    WriteConnectionFile(platform, *companion);
-  }
+  const RowFileList files = RowFiles(profile);
+  WriteConnectionFile(platform, files.Own());
+  RunClient(platform, files.Own().displayName);
+  if (const ConnectionTarget* companion = files.Companion()) WriteConnectionFile(platform, *companion);
 }
 
 }  // namespace rdplaunch

@@ -45,12 +45,10 @@ constexpr bool HasCompiledSignature(const ConnectionTarget& target) {
 template <std::size_t kRow>
 constexpr bool RowFilesHaveSignatures() {
   constexpr ProductProfile kProfile = kProfiles[kRow];
-  static_assert(HasCompiledSignature(kProfile.target),
+  static_assert(HasCompiledSignature(RowFiles(kProfile).Own()),
                 "the connection file of this profile row has no signature: the signatures were made for another "
                 "table or other servers");
-  static_assert(kProfile.companionHost.empty() ||
-                    HasCompiledSignature({kCompanionApplication.displayName, kCompanionApplication.alias,
-                                          kProfile.companionHost, kCompanionApplication.port}),
+  static_assert(RowFiles(kProfile).Companion() == nullptr || HasCompiledSignature(*RowFiles(kProfile).Companion()),
                 "the companion file of this profile row has no signature");
   return true;
 }
@@ -73,12 +71,6 @@ const ProductProfile* FindProfile(std::string_view key) {
     if (key == profile.key) return &profile;
   }
   return nullptr;
-}
-
-std::optional<ConnectionTarget> CompanionTarget(const ProductProfile& profile) {
-  if (profile.companionHost.empty()) return std::nullopt;
-  return ConnectionTarget{kCompanionApplication.displayName, kCompanionApplication.alias, profile.companionHost,
-                          kCompanionApplication.port};
 }
 
 }  // namespace rdplaunch

@@ -1,7 +1,7 @@
 // The product editions the launcher serves, chosen by the key in its file name.
 #pragma once
 
-#include <optional>
+#include <array>
 #include <span>
 #include <string_view>
 
@@ -23,8 +23,28 @@ struct CompanionApplication {
 };
 inline constexpr CompanionApplication kCompanionApplication{"PlanDesk Online", "PlnDsk", "3397"};
 
+// The connection files a row's launcher writes: its own, then its companion's, if any.
+// The launcher, the build's check that each has a signature, and the hosting service's
+// tool all take them from here.
+class RowFileList {
+ public:
+  constexpr explicit RowFileList(const ProductProfile& profile)
+      : files_{profile.target,
+               {kCompanionApplication.displayName, kCompanionApplication.alias, profile.companionHost,
+                kCompanionApplication.port}},
+        count_(profile.companionHost.empty() ? 1 : 2) {}
+  constexpr const ConnectionTarget& Own() const { return files_[0]; }
+  constexpr const ConnectionTarget* Companion() const { return count_ > 1 ? &files_[1] : nullptr; }
+  constexpr const ConnectionTarget* begin() const { return files_.data(); }
+  constexpr const ConnectionTarget* end() const { return files_.data() + count_; }
+
+ private:
+  std::array<ConnectionTarget, 2> files_;
+  std::size_t count_;
+};
+constexpr RowFileList RowFiles(const ProductProfile& profile) { return RowFileList(profile); }
+
 std::span<const ProductProfile> ProfileTable();
 const ProductProfile* FindProfile(std::string_view key);
-std::optional<ConnectionTarget> CompanionTarget(const ProductProfile& profile);
 
 }  // namespace rdplaunch

@@ -26,8 +26,9 @@ TEST(FindProfile, EveryKeyGivesItsRow) {
     EXPECT_EQ(profile->target.host, row.host) << row.key;
     EXPECT_EQ(profile->target.port, row.port) << row.key;
     EXPECT_EQ(profile->companionHost, row.companionHost) << row.key;
-    const std::optional<ConnectionTarget> companion = CompanionTarget(*profile);
-    EXPECT_EQ(companion.has_value(), !row.companionHost.empty()) << row.key;
+    const RowFileList files = RowFiles(*profile);
+    const ConnectionTarget* companion = files.Companion();
+    EXPECT_EQ(companion != nullptr, !row.companionHost.empty()) << row.key;
     if (companion) {
       EXPECT_EQ(companion->displayName, "PlanDesk Online");
       EXPECT_EQ(companion->alias, "PlnDsk");
@@ -52,7 +53,7 @@ TEST(ProfileFiles, AreExactlyTheFilesWrittenOutLineByLine) {
       "2016";
   EXPECT_EQ(ConnectionFileContent(ProfileTable()[0].target), ExpectedConnectionFile("3395", kHostA, "PELTA8"));
   EXPECT_EQ(ConnectionFileContent(ProfileTable()[3].target), ExpectedConnectionFile("3395", kHostB, cyrillicAlias));
-  EXPECT_EQ(ConnectionFileContent(*CompanionTarget(ProfileTable()[8])),
+  EXPECT_EQ(ConnectionFileContent(*RowFiles(ProfileTable()[8]).Companion()),
             ExpectedConnectionFile("3397", kHostE, "PlnDsk"));
 }
 
@@ -80,7 +81,7 @@ TEST(ProfileFiles, ASignedFileIsTheLinesThenItsScopeAndSignatureInUtf16) {
 TEST(ProfileFiles, EveryRowAndTheCompanionFollowTheSizeRule) {
   std::vector<ConnectionTarget> all;
   for (const ProductProfile& profile : ProfileTable()) all.push_back(profile.target);
-  all.push_back(*CompanionTarget(ProfileTable()[8]));
+  all.push_back(*RowFiles(ProfileTable()[8]).Companion());
   for (const ConnectionTarget& settings : all) {
     const std::string content = ConnectionFileContent(settings);
     EXPECT_EQ(content.size(), 1357 + settings.port.size() + settings.host.size() + 3 * settings.alias.size())

@@ -51,16 +51,7 @@ std::string OpenSslError() {
 
 Bio MemoryOf(std::string_view bytes) { return Bio(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size()))); }
 
-std::optional<std::string> ReadFile(const std::string& path) {
-  Bio file(BIO_new_file(path.c_str(), "rb"));
-  if (!file) return std::nullopt;
-  std::string bytes;
-  char buffer[4096];
-  for (int count; (count = BIO_read(file.get(), buffer, sizeof buffer)) > 0;) bytes.append(buffer, count);
-  return bytes;
-}
-
-Certificates ReadCertificates(const std::string& pem) {
+Certificates ReadCertificates(std::string_view pem) {
   Certificates certificates(sk_X509_new_null());
   Bio bio = MemoryOf(pem);
   while (X509* certificate = PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr)) {
@@ -208,32 +199,22 @@ SigningIdentity::SigningIdentity(SigningIdentity&&) noexcept = default;
 SigningIdentity& SigningIdentity::operator=(SigningIdentity&&) noexcept = default;
 SigningIdentity::~SigningIdentity() = default;
 
-std::variant<SigningIdentity, std::string> SigningIdentity::Load(const std::string& certificatePath,
-                                                                 const std::string& keyPath,
-                                                                 const std::string& chainPath,
-                                                                 const std::string& keyPasswordPath) {
+std::variant<SigningIdentity, std::string> SigningIdentity::Load(const SigningFiles& files) {
   auto parts = std::make_unique<Parts>();
-  const std::optional<std::string> certificatePem = ReadFile(certificatePath);
-  if (!certificatePem) return "cannot read the certificate " + certificatePath;
-  Bio certificateBio = MemoryOf(*certificatePem);
+  const std::string& certificatePath = files.certificate.path;
+  const std::string& keyPath = files.key.path;
+  Bio certificateBio = MemoryOf(files.certificate.text);
   parts->certificate.reset(PEM_read_bio_X509(certificateBio.get(), nullptr, nullptr, nullptr));
   if (!parts->certificate) return certificatePath + " is not a PEM certificate: " + OpenSslError();
-  const std::optional<std::string> keyPem = ReadFile(keyPath);
-  if (!keyPem) return "cannot read the key " + keyPath;
-  std::optional<std::string> passphrase;
-  if (!keyPasswordPath.empty()) {
-    passphrase = ReadFile(keyPasswordPath);
-    if (!passphrase) return "cannot read the key's passphrase file " + keyPasswordPath;
-    passphrase->erase(std::min(passphrase->find_first_of("\r\n"), passphrase->size()));
-  }
-  Bio keyBio = MemoryOf(*keyPem);
+  std::optional<std::string> passphrase = files.passphrase;
+  Bio keyBio = MemoryOf(files.key.text);
   parts->key.reset(
       PEM_read_bio_PrivateKey(keyBio.get(), nullptr, GivenPassphrase, passphrase ? &*passphrase : nullptr));
   if (passphrase) OPENSSL_cleanse(passphrase->data(), passphrase->size());
   if (!parts->key) {
     const std::string error = OpenSslError();
-    if (keyPem->find("ENCRYPTED") != std::string::npos) {
-      return passphrase ? "the passphrase in " + keyPasswordPath + " does not open the key " + keyPath
+    if (files.key.text.find("ENCRYPTED") != std::string::npos) {
+      return passphrase ? "the passphrase in " + files.passphrasePath + " does not open the key " + keyPath
                         : "the key " + keyPath + " is encrypted: give its passphrase in a file";
     }
     return keyPath + " is not a PEM private key: " + error;
@@ -243,11 +224,9 @@ std::variant<SigningIdentity, std::string> SigningIdentity::Load(const std::stri
     return "the key " + keyPath + " does not belong to the certificate " + certificatePath;
   }
   parts->chain.reset(sk_X509_new_null());
-  if (!chainPath.empty()) {
-    const std::optional<std::string> chainPem = ReadFile(chainPath);
-    if (!chainPem) return "cannot read the chain " + chainPath;
-    parts->chain = ReadCertificates(*chainPem);
-    if (sk_X509_num(parts->chain.get()) == 0) return chainPath + " holds no PEM certificate";
+  if (files.chain) {
+    parts->chain = ReadCertificates(files.chain->text);
+    if (sk_X509_num(parts->chain.get()) == 0) return files.chain->path + " holds no PEM certificate";
   }
   return SigningIdentity(std::move(parts));
 }
@@ -290,7 +269,7 @@ std::string SignedConnectionFileContent(const SigningIdentity& identity, const C
 // signed refuses the file. A secure setting outside the scope, in any case or with
 // blanks around its name, set twice, a line that holds a CR, LF or NUL of its own, a
 // second signscope or signature, or anything after the signature.
-SignatureCheck CheckSignedFile(std::string_view fileBytes, const std::string& trustedCertificatePath) {
+SignatureCheck CheckSignedFile(std::string_view fileBytes, std::string_view trustedPem) {
   std::optional<std::string> scope;
   std::optional<std::string> signature;
   std::map<const SecureSetting*, std::string> secureLines;
@@ -344,13 +323,12 @@ SignatureCheck CheckSignedFile(std::string_view fileBytes, const std::string& tr
 
   Store store(X509_STORE_new());
   unsigned flags = CMS_BINARY | CMS_DETACHED;
-  const bool checkPublisher = !trustedCertificatePath.empty();
+  const bool checkPublisher = !trustedPem.empty();
   if (!checkPublisher) {
     flags |= CMS_NO_SIGNER_CERT_VERIFY;
   } else {
-    const std::optional<std::string> pem = ReadFile(trustedCertificatePath);
-    Certificates trusted = ReadCertificates(pem.value_or(""));
-    if (sk_X509_num(trusted.get()) == 0) return Bad("cannot read a certificate from " + trustedCertificatePath);
+    Certificates trusted = ReadCertificates(trustedPem);
+    if (sk_X509_num(trusted.get()) == 0) return Bad("the trusted certificates hold no PEM certificate");
     for (int i = 0; i < sk_X509_num(trusted.get()); ++i)
       X509_STORE_add_cert(store.get(), sk_X509_value(trusted.get(), i));
     // The given certificate is trusted as it is, whether or not it is a root; its use
@@ -371,6 +349,10 @@ SignatureCheck CheckSignedFile(std::string_view fileBytes, const std::string& tr
   }
   sk_X509_free(signers);
   return check;
+}
+
+std::size_t CertificateCount(std::string_view pem) {
+  return static_cast<std::size_t>(sk_X509_num(ReadCertificates(pem).get()));
 }
 
 }  // namespace rdplaunch

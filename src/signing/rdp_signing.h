@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -11,15 +12,28 @@
 
 namespace rdplaunch {
 
-// A certificate with its private key and any intermediate certificates, from PEM files.
+// A PEM file's text, and its path, which names it in messages.
+struct PemFile {
+  std::string path;
+  std::string text;
+};
+
+// What an identity is made of: the certificate, its key, any intermediate certificates,
+// and the key's passphrase when it is encrypted.
+struct SigningFiles {
+  PemFile certificate;
+  PemFile key;
+  std::optional<PemFile> chain;
+  std::optional<std::string> passphrase;
+  std::string passphrasePath;  // names the passphrase in messages
+};
+
+// A certificate with its private key and any intermediate certificates.
 class SigningIdentity {
  public:
   // The identity, or the reason it cannot be had (naming the file and the problem).
-  // An encrypted key needs its passphrase, the first line of keyPasswordPath; nothing
-  // ever asks for it on a terminal.
-  static std::variant<SigningIdentity, std::string> Load(const std::string& certificatePath, const std::string& keyPath,
-                                                         const std::string& chainPath,
-                                                         const std::string& keyPasswordPath = {});
+  // An encrypted key needs its passphrase; nothing ever asks for it on a terminal.
+  static std::variant<SigningIdentity, std::string> Load(const SigningFiles& files);
 
   // The value of a file's signature line for this message, or an empty text when signing failed.
   std::string Sign(std::string_view message) const;
@@ -56,8 +70,11 @@ struct SignatureCheck {
 // Checks a connection file's bytes at least as strictly as the client: rebuilds the
 // signed message from its signscope and lines, refuses whatever the client could read
 // differently from what was signed, and verifies the signature; the signer's chain must
-// lead to one of trustedCertificatePath's certificates when it is given. Without it, a
-// valid signature says nothing of who made it (publisherChecked stays false).
-SignatureCheck CheckSignedFile(std::string_view fileBytes, const std::string& trustedCertificatePath);
+// lead to one of the certificates in trustedPem when it is given. Without it, a valid
+// signature says nothing of who made it (publisherChecked stays false).
+SignatureCheck CheckSignedFile(std::string_view fileBytes, std::string_view trustedPem);
+
+// How many PEM certificates the text holds.
+std::size_t CertificateCount(std::string_view pem);
 
 }  // namespace rdplaunch

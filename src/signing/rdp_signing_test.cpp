@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "fakes/expected_files.h"
@@ -31,7 +32,6 @@ class SignedFileTest : public ::testing::Test {
     std::filesystem::create_directories(folder_);
     Write("ca.ext", "basicConstraints=critical,CA:TRUE\nkeyUsage=keyCertSign\n");
     Write("leaf.ext", "keyUsage=digitalSignature\nextendedKeyUsage=codeSigning\n");
-    Write("phrase.txt", "correct horse\n");
     for (const std::string command : {
              "req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=Unit Test Publisher' -keyout a.key -out a.pem",
              "req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=Another Publisher' -keyout b.key -out b.pem",
@@ -55,8 +55,17 @@ class SignedFileTest : public ::testing::Test {
         ("cd '" + folder_.string() + "' && openssl " + arguments + " >/dev/null 2>&1 </dev/null").c_str());
   }
 
+  static std::string Pem(const char* name) {
+    std::ifstream in(Path(name), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+  static SigningFiles Files(const char* cert, const char* key, const char* chain = "") {
+    SigningFiles files{{cert, Pem(cert)}, {key, Pem(key)}, {}, {}, {}};
+    if (*chain) files.chain = PemFile{chain, Pem(chain)};
+    return files;
+  }
   static SigningIdentity Identity(const char* cert, const char* key, const char* chain = "") {
-    auto identity = SigningIdentity::Load(Path(cert), Path(key), *chain ? Path(chain) : "");
+    auto identity = SigningIdentity::Load(Files(cert, key, chain));
     EXPECT_TRUE(std::holds_alternative<SigningIdentity>(identity)) << std::get<std::string>(identity);
     return std::move(std::get<SigningIdentity>(identity));
   }
@@ -130,14 +139,14 @@ TEST_F(SignedFileTest, TheSignedMessageAndTheSignatureBlockAreTheBytesClientsExp
 TEST_F(SignedFileTest, AGoodFileNamesItsPublisherAndOnlyACertificateChecksWhoThatIs) {
   const std::string file = SignedFile(kCyrillicTarget);
   EXPECT_TRUE(file.starts_with("\xFF\xFE"));
-  const SignatureCheck checked = CheckSignedFile(file, Path("a.pem"));
+  const SignatureCheck checked = CheckSignedFile(file, Pem("a.pem"));
   EXPECT_TRUE(checked.good && checked.publisherChecked) << checked.reason;
   EXPECT_EQ(checked.publisher, "CN=Unit Test Publisher");
   const SignatureCheck unchecked = CheckSignedFile(file, "");
   EXPECT_TRUE(unchecked.good) << unchecked.reason;
   EXPECT_FALSE(unchecked.publisherChecked) << "any self-made certificate signs as well";
-  EXPECT_FALSE(CheckSignedFile(file, Path("b.pem")).good) << "signed by A, checked against B";
-  EXPECT_FALSE(CheckSignedFile(SignedFile(kCyrillicTarget, "b.pem", "b.key"), Path("a.pem")).good);
+  EXPECT_FALSE(CheckSignedFile(file, Pem("b.pem")).good) << "signed by A, checked against B";
+  EXPECT_FALSE(CheckSignedFile(SignedFile(kCyrillicTarget, "b.pem", "b.key"), Pem("a.pem")).good);
 }
 
 // What an administrator pastes into the policy of trusted publishers must be what the
@@ -155,21 +164,22 @@ TEST_F(SignedFileTest, TheThumbprintIsTheCertificatesSha1Fingerprint) {
 
 TEST_F(SignedFileTest, AnIntermediatesCertificateTravelsInTheSignatureSoTheRootAloneChecksIt) {
   const SignatureCheck withChain =
-      CheckSignedFile(SignedFile(kPlainTarget, "leaf.pem", "leaf.key", "int.pem"), Path("root.pem"));
+      CheckSignedFile(SignedFile(kPlainTarget, "leaf.pem", "leaf.key", "int.pem"), Pem("root.pem"));
   EXPECT_TRUE(withChain.good && withChain.publisherChecked) << withChain.reason;
   EXPECT_EQ(withChain.publisher, "CN=Leaf Publisher") << "a certificate for code signing only signs too";
-  EXPECT_FALSE(CheckSignedFile(SignedFile(kPlainTarget, "leaf.pem", "leaf.key"), Path("root.pem")).good)
+  EXPECT_FALSE(CheckSignedFile(SignedFile(kPlainTarget, "leaf.pem", "leaf.key"), Pem("root.pem")).good)
       << "without the intermediate the chain breaks";
 }
 
 TEST_F(SignedFileTest, AnEncryptedKeyOpensWithItsPassphraseFileAndNeverAsks) {
-  const auto without = SigningIdentity::Load(Path("a.pem"), Path("encrypted.key"), "");
+  SigningFiles files = Files("a.pem", "encrypted.key");
+  const auto without = SigningIdentity::Load(files);
   ASSERT_TRUE(std::holds_alternative<std::string>(without));
   EXPECT_NE(std::get<std::string>(without).find("is encrypted"), std::string::npos);
-  const auto with = SigningIdentity::Load(Path("a.pem"), Path("encrypted.key"), "", Path("phrase.txt"));
-  EXPECT_TRUE(std::holds_alternative<SigningIdentity>(with));
-  Write("wrong.txt", "wrong horse\n");
-  const auto wrong = SigningIdentity::Load(Path("a.pem"), Path("encrypted.key"), "", Path("wrong.txt"));
+  files.passphrase = "correct horse";
+  EXPECT_TRUE(std::holds_alternative<SigningIdentity>(SigningIdentity::Load(files)));
+  files.passphrase = "wrong horse";
+  const auto wrong = SigningIdentity::Load(files);
   ASSERT_TRUE(std::holds_alternative<std::string>(wrong));
   EXPECT_NE(std::get<std::string>(wrong).find("does not open"), std::string::npos);
 }
@@ -182,7 +192,7 @@ TEST_F(SignedFileTest, OneChangedCharacterInAnySignedLineFails) {
     changed[line.size() - 1] = changed[line.size() - 1] == 'x' ? 'y' : 'x';
     std::string tampered = file;
     tampered.replace(file.find(original), original.size(), Utf16(changed));
-    EXPECT_FALSE(CheckSignedFile(tampered, Path("a.pem")).good) << line;
+    EXPECT_FALSE(CheckSignedFile(tampered, Pem("a.pem")).good) << line;
   }
 }
 
@@ -201,7 +211,7 @@ TEST_F(SignedFileTest, EverySecureSettingOutsideTheScopeIsRefused) {
   const std::vector<std::string> names = SecureNames();
   EXPECT_EQ(SecureSettings().size(), names.size());
   for (const std::string& name : names) {
-    const SignatureCheck check = CheckSignedFile(Inserted(file, std::string(name) + ":s:x\r\n"), Path("a.pem"));
+    const SignatureCheck check = CheckSignedFile(Inserted(file, std::string(name) + ":s:x\r\n"), Pem("a.pem"));
     EXPECT_FALSE(check.good) << name;
   }
 }
@@ -244,13 +254,13 @@ TEST_F(SignedFileTest, ATamperedFileIsRefusedWithAReason) {
        }()},
   };
   for (const auto& [what, bytes] : cases) {
-    const SignatureCheck check = CheckSignedFile(bytes, Path("a.pem"));
+    const SignatureCheck check = CheckSignedFile(bytes, Pem("a.pem"));
     EXPECT_FALSE(check.good) << what;
     EXPECT_FALSE(check.reason.empty()) << what;
   }
-  EXPECT_TRUE(CheckSignedFile(Inserted(file, "username:s:anyone\r\n"), Path("a.pem")).good)
+  EXPECT_TRUE(CheckSignedFile(Inserted(file, "username:s:anyone\r\n"), Pem("a.pem")).good)
       << "a setting outside the secure list needs no signature";
-  EXPECT_TRUE(CheckSignedFile(file, Path("a.pem")).good);
+  EXPECT_TRUE(CheckSignedFile(file, Pem("a.pem")).good);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 """A copy made by the hosting service's tool, run under Wine."""
 
 import json
+import os
 import tempfile
 import unittest
 from pathlib import Path
@@ -117,6 +118,60 @@ class MadeCopy(unittest.TestCase):
                 self.assertEqual([p.name for p in Path(out).iterdir()], ["filler"])
             finally:
                 subprocess.run(["umount", out], check=False)
+
+    def test_bad_inputs_end_at_once_with_the_documented_answer(self):
+        name = "PELTA_8_CP_Online$alice$s3cret$.exe"
+        with tempfile.TemporaryDirectory() as work:
+            fifo, plain = Path(work) / "fifo", Path(work) / "plain.rdp"
+            os.mkfifo(fifo)
+            plain.write_bytes(b"full address:s:x\r\n")
+            # arguments, exit code; a FIFO or a device would block or read without end
+            cases = [
+                (["verify", plain, "--cert", fifo], 3), (["verify", plain, "--cert", "/dev/zero"], 3),
+                (["verify", plain, "--cert", "/nonexistent.pem"], 3), (["verify", fifo], 3),
+                (["rdp", name, "--sign", fifo, fifo], 3), (["signatures", "--cert", fifo, "--key", fifo, "--out", plain], 3),
+                (["rdp", name, "--chain", plain], 2), (["rdp", name, "--key-password-file", plain], 2),
+                (["make", "PELTA_8", "alice", "s3cret", "--exe", "", "--out", ""], 2), (["frobnicate"], 2),
+            ]
+            for arguments, exit_code in cases:
+                with self.subTest(arguments=arguments):
+                    answer = subprocess.run([NATIVE_BUILD / "rdplaunch-name", *arguments], capture_output=True,
+                                            text=True, timeout=10)
+                    self.assertEqual(answer.returncode, exit_code, answer.stderr)
+                    self.assertEqual(answer.stderr.count("see --help"), 1 if exit_code == 2 else 0, answer.stderr)
+            for arguments in (["check", name], ["make", "PELTA_8", "alice", "s3cret", "--json"], ["rdp", name],
+                              ["verify", plain], ["batch"]):
+                with self.subTest(full_output=arguments[0]), open("/dev/full", "w") as full:
+                    answer = subprocess.run([NATIVE_BUILD / "rdplaunch-name", *arguments], stdout=full,
+                                            stderr=subprocess.PIPE, input=b"{}\n", timeout=10)
+                    self.assertNotEqual(answer.returncode, 0)
+            escape = name_tool("check", "PELTA_8$al\x1b]0;owned\x07ice$pw$.exe")
+            self.assertIn("al\\x1B]0;owned\\x07ice", escape.stdout)
+            subprocess.run([NATIVE_BUILD / "rdplaunch-name", "rdp", name, "--out", work], check=True, umask=0o077)
+            self.assertEqual((Path(work) / "PlanDesk Online.rdp").stat().st_mode & 0o777, 0o600)
+
+    def test_a_batch_answers_line_by_line_and_no_process_shows_the_password(self):
+        password = "Zq9-batch-secret"
+        batch = subprocess.Popen([NATIVE_BUILD / "rdplaunch-name", "batch"], stdin=subprocess.PIPE,
+                                 stdout=subprocess.PIPE, text=True)
+        try:
+            for request, valid in [({"command": "make", "key": "PELTA_8", "user": "alice", "password": password}, None),
+                                   ("not json " + password, False),
+                                   ({"command": "check", "name": f"PELTA_8$alice${password}$.exe"}, True)]:
+                batch.stdin.write((request if isinstance(request, str) else json.dumps(request)) + "\n")
+                batch.stdin.flush()
+                answer = json.loads(batch.stdout.readline())  # flushed at once: no end of input needed
+                self.assertEqual(answer.get("valid"), valid)
+                self.assertEqual(password in json.dumps(answer), isinstance(request, dict) and request["command"] == "make")
+                for cmdline in Path("/proc").glob("[0-9]*/cmdline"):
+                    try:
+                        self.assertNotIn(password.encode(), cmdline.read_bytes())
+                    except OSError:
+                        pass  # a process that ended meanwhile
+        finally:
+            batch.stdin.close()
+            self.assertEqual(batch.wait(timeout=10), 0)
+            batch.stdout.close()
 
     def test_the_rdp_command_shows_the_bytes_the_launcher_writes(self):
         name = "PELTA_KV_CP_Online$alice$pw$.exe"
