@@ -31,6 +31,10 @@ if(RDPLAUNCH_FUZZ)
     target_link_options(${fuzzer} PRIVATE -fsanitize=fuzzer)
     target_link_libraries(${fuzzer} PRIVATE rdplaunch_core)
   endforeach()
+  add_executable(signed_file_reader_fuzzer fuzz/signed_file_reader_fuzzer.cpp)
+  target_compile_options(signed_file_reader_fuzzer PRIVATE -fsanitize=fuzzer)
+  target_link_options(signed_file_reader_fuzzer PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(signed_file_reader_fuzzer PRIVATE rdplaunch_core)
   add_executable(signed_file_fuzzer fuzz/signed_file_fuzzer.cpp)
   target_compile_options(signed_file_fuzzer PRIVATE -fsanitize=fuzzer)
   target_link_options(signed_file_fuzzer PRIVATE -fsanitize=fuzzer)
@@ -55,11 +59,13 @@ add_executable(unit_tests
   src/launch/launch_sequence_test.cpp
   src/launch/profiles_test.cpp
   src/rdpfile/connection_file_test.cpp
+  src/rdpfile/signed_file_reader_test.cpp
   src/text/cp1251_test.cpp
   src/tools/command_lines_test.cpp
 )
 target_include_directories(unit_tests PRIVATE tests)
-target_compile_definitions(unit_tests PRIVATE RDPLAUNCH_EXPECTED_DIR="${CMAKE_SOURCE_DIR}/tests/expected")
+target_compile_definitions(unit_tests PRIVATE RDPLAUNCH_EXPECTED_DIR="${CMAKE_SOURCE_DIR}/tests/expected"
+                                              RDPLAUNCH_FIXTURES_DIR="${CMAKE_SOURCE_DIR}/tests/fixtures")
 target_link_libraries(unit_tests PRIVATE rdplaunch_hosting rdplaunch_signing nlohmann_json::nlohmann_json GTest::gtest
                                          GTest::gtest_main)
 gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60)

@@ -8,7 +8,9 @@ set(RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE "" CACHE FILEPATH "File whose first line
 
 set(RDPLAUNCH_FILE_SIGNATURES "" CACHE FILEPATH
     "connection-file-signatures.h of a signed release: builds that release's unsigned executable without its key")
-set(RDPLAUNCH_SIGNATURES_HEADER ${CMAKE_BINARY_DIR}/generated/rdpfile/signatures.h)
+# The signatures header that signed builds put on the include path instead of the empty one.
+set(RDPLAUNCH_SIGNATURES_HEADER ${CMAKE_BINARY_DIR}/signatures/rdpfile/signatures.h)
+file(REMOVE ${CMAKE_BINARY_DIR}/generated/rdpfile/signatures.h)  # where older builds made it
 
 set(RDPLAUNCH_SIGNING OFF)
 # Checking a release: its published signatures are compiled in as they are, so the
@@ -23,7 +25,7 @@ if(RDPLAUNCH_FILE_SIGNATURES)
     message(FATAL_ERROR "RDPLAUNCH_FILE_SIGNATURES: cannot read '${RDPLAUNCH_FILE_SIGNATURES}'")
   endif()
   configure_file("${RDPLAUNCH_FILE_SIGNATURES}" ${RDPLAUNCH_SIGNATURES_HEADER} COPYONLY)
-  target_compile_definitions(rdplaunch_core PUBLIC RDPLAUNCH_SIGNED_FILES)
+  set(RDPLAUNCH_SIGNATURES_INCLUDE_DIR ${CMAKE_BINARY_DIR}/signatures)
   return()
 endif()
 if(NOT RDPLAUNCH_SIGNING_CERT AND NOT RDPLAUNCH_SIGNING_KEY)
@@ -102,6 +104,36 @@ endif()
 if(NOT certificate_key STREQUAL private_key_public_part)
   message(FATAL_ERROR "RDPLAUNCH_SIGNING_KEY does not match RDPLAUNCH_SIGNING_CERT: they are not one key pair")
 endif()
+# A certificate that cannot sign connection files stops the build here, for the reasons
+# rdplaunch-name gives: a key that is not RSA of at least 2048 bits, a key usage without
+# digital signature, purposes that include neither code signing nor server authentication,
+# or a certificate not valid now.
+rdplaunch_openssl(certificate_text x509 -in "${RDPLAUNCH_SIGNING_CERT}" -noout -text)
+set(certificate_problem "")
+if(NOT certificate_text MATCHES "Public Key Algorithm: rsaEncryption")
+  set(certificate_problem "its key is not an RSA key")
+elseif(certificate_text MATCHES "Public-Key: \\(([0-9]+) bit\\)" AND CMAKE_MATCH_1 LESS 2048)
+  set(certificate_problem "its RSA key has ${CMAKE_MATCH_1} bits, fewer than 2048")
+elseif(certificate_text MATCHES "X509v3 Key Usage:[^\n]*\n([^\n]*)" AND NOT CMAKE_MATCH_1 MATCHES "Digital Signature")
+  set(certificate_problem "its key usage does not allow digital signatures")
+elseif(certificate_text MATCHES "X509v3 Extended Key Usage:[^\n]*\n([^\n]*)"
+       AND NOT CMAKE_MATCH_1 MATCHES "Code Signing|TLS Web Server Authentication|Any Extended Key Usage")
+  set(certificate_problem "its extended key usage allows neither code signing nor server authentication")
+else()
+  rdplaunch_openssl(not_before x509 -in "${RDPLAUNCH_SIGNING_CERT}" -noout -startdate -dateopt iso_8601)
+  string(REGEX REPLACE "^notBefore=" "" not_before "${not_before}")
+  string(TIMESTAMP now "%Y-%m-%d %H:%M:%SZ" UTC)
+  execute_process(COMMAND ${RDPLAUNCH_OPENSSL} x509 -in "${RDPLAUNCH_SIGNING_CERT}" -noout -checkend 0
+                  RESULT_VARIABLE expires OUTPUT_QUIET ERROR_QUIET INPUT_FILE /dev/null)
+  if(not_before STRGREATER now)
+    set(certificate_problem "it is not valid yet")
+  elseif(NOT expires EQUAL 0)
+    set(certificate_problem "it has expired")
+  endif()
+endif()
+if(certificate_problem)
+  message(FATAL_ERROR "the certificate ${RDPLAUNCH_SIGNING_CERT} cannot sign connection files: ${certificate_problem}")
+endif()
 if(RDPLAUNCH_SIGNING_CHAIN)
   rdplaunch_openssl(chain_subject x509 -in "${RDPLAUNCH_SIGNING_CHAIN}" -noout -subject)
   if(NOT chain_subject)
@@ -157,4 +189,4 @@ add_custom_command(OUTPUT ${RDPLAUNCH_SIGNATURES_HEADER}
   COMMENT "Signing the connection files" VERBATIM)
 add_custom_target(rdplaunch_file_signatures DEPENDS ${RDPLAUNCH_SIGNATURES_HEADER})
 add_dependencies(rdplaunch_core rdplaunch_file_signatures)
-target_compile_definitions(rdplaunch_core PUBLIC RDPLAUNCH_SIGNED_FILES)
+set(RDPLAUNCH_SIGNATURES_INCLUDE_DIR ${CMAKE_BINARY_DIR}/signatures)

@@ -20,7 +20,9 @@ for key in PELTA_8 PELTA_NRD PELTA_8_CP_Online; do
   build/fuzz/rdplaunch-name rdp "$key\$a\$b\$.exe" --sign "$scratch/cert.pem" "$scratch/key.pem" \
     >"$scratch/signed_file/$key.rdp"
 done
-for target in launch_name failure_text signed_file; do
+# The reader of signed files, without cryptography, starts from the same files.
+cp -r "$scratch/signed_file" "$scratch/signed_file_reader"
+for target in launch_name failure_text signed_file_reader signed_file; do
   mkdir -p "$scratch/$target"
   [[ -d fuzz/corpus/$target ]] && cp fuzz/corpus/$target/* "$scratch/$target/"
   echo "== fuzzing $target for $seconds s"

@@ -303,10 +303,19 @@ Answer Verify(const Request& request) {
     return {kExitRefused, json.Json(), "bad signature: " + PrintableText(check.reason) + "\n", {}};
   }
   json.Text("publisher", check.publisher).Text("thumbprint", check.thumbprint);
+  // What the signature leaves out, a client takes from the file as it is.
+  std::string uncovered;
+  std::string uncoveredJson;
+  for (const std::string& name : check.uncovered) {
+    uncovered += (uncovered.empty() ? "" : ", ") + PrintableText(name);
+    uncoveredJson += (uncoveredJson.empty() ? "" : ", ") + JsonString(name);
+  }
+  json.Raw("uncovered", "[" + uncoveredJson + "]");
   // A valid signature by anyone at all is no reason to trust the file: only --cert says whose it must be.
   const std::string text =
       std::string(check.publisherChecked ? "good signature" : "signature valid, publisher not checked") +
-      "\npublisher:  " + PrintableText(check.publisher) + "\nthumbprint: " + check.thumbprint + "\n";
+      "\npublisher:  " + PrintableText(check.publisher) + "\nthumbprint: " + check.thumbprint +
+      "\nnot covered by the signature: " + (uncovered.empty() ? std::string("nothing") : uncovered) + "\n";
   return {check.publisherChecked ? kExitDone : kExitPublisherNotChecked, json.Json(), text, {}};
 }
 

@@ -4,6 +4,7 @@
 
 #include "failure/failures.h"
 #include "launch/texts.h"
+#include "rdpfile/compiled_signatures.h"
 #include "rdpfile/connection_file.h"
 #include "rdpfile/desktop_folder.h"
 #include "tools/hidden_runner.h"
@@ -51,9 +52,9 @@ void RunClient(Platform& platform, std::string_view displayName) {
 void RunConnectStage(Platform& platform, const LaunchFields& credentials, const ProductProfile& profile) {
   if (!CredentialsAreManual(platform, credentials)) StoreCredentials(platform, profile.target.host, credentials);
   const RowFileList files = RowFiles(profile);
-  WriteConnectionFile(platform, files.Own());
+  WriteConnectionFile(platform, files.Own(), kFileSignatures);
   RunClient(platform, files.Own().displayName);
-  if (const ConnectionTarget* companion = files.Companion()) WriteConnectionFile(platform, *companion);
+  if (const ConnectionTarget* companion = files.Companion()) WriteConnectionFile(platform, *companion, kFileSignatures);
 }
 
 }  // namespace rdplaunch

@@ -70,7 +70,7 @@ TEST(ProfileFiles, ASignedFileIsTheLinesThenItsScopeAndSignatureInUtf16) {
   for (const unsigned codePage : {1251u, 1252u}) {
     testing::FakePlatform platform;
     platform.ansiCodePage = codePage;
-    WriteConnectionFile(platform, target, &signature);
+    WriteConnectionFile(platform, target, std::span(&signature, 1));
     EXPECT_EQ(platform.files.at(std::string(testing::FakePlatform::kDesktop) + "\\" + std::string(target.displayName) +
                                 ".rdp"),
               expected)

@@ -5,7 +5,6 @@
 #include "rdpfile/connection_file.h"
 
 #include "failure/failure_reporting.h"
-#include "rdpfile/compiled_signatures.h"
 #include "rdpfile/desktop_folder.h"
 #include "rdpfile/output_stream.h"
 #include "rdpfile/signed_file.h"
@@ -106,16 +105,19 @@ std::string ConnectionFilePath(std::string_view desktopFolder, std::string_view 
   return path;
 }
 
-// A launcher built to sign its files never falls back to an unsigned one: the build
-// stops when a file it can write has no signature (src/launch/profiles.cpp).
-void WriteConnectionFile(Platform& platform, const ConnectionTarget& target) {
-#if defined(RDPLAUNCH_SIGNED_FILES)
-  const FileSignature* signature = CompiledSignatureOf(target);
+// A launcher built with signatures writes only signed files, UTF-16LE whatever the
+// system's code page, as Windows' own signing tool writes them; it never falls back to an
+// unsigned file (the build stops when a file it can write has no signature, see
+// src/launch/profiles.cpp).
+void WriteConnectionFile(Platform& platform, const ConnectionTarget& target,
+                         std::span<const FileSignature> signatures) {
+  if (signatures.empty()) {
+    const auto lines = ConnectionFileLines(target);
+    return WriteFileLines(platform, target.displayName, lines, ConnectionFileEncoding(platform.AnsiCodePage()));
+  }
+  const FileSignature* signature = SignatureOf(signatures, target);
   if (signature == nullptr) throw Exception("the connection file has no signature");
-  return WriteConnectionFile(platform, target, signature);
-#endif
-  const auto lines = ConnectionFileLines(target);
-  WriteFileLines(platform, target.displayName, lines, ConnectionFileEncoding(platform.AnsiCodePage()));
+  WriteFileLines(platform, target.displayName, SignedFileLines(target, *signature), FileEncoding::kUtf16Le);
 }
 
 // The stream removes a file it could not write completely before the check raises the

@@ -41,11 +41,18 @@ struct FileSignature {
   std::string_view signature;  // the signature value
 };
 
-// The file of a target, signed when the build compiled its signature in.
-void WriteConnectionFile(Platform& platform, const ConnectionTarget& target);
-// The file of a target with this signature (in signed_file.cpp, so that an unsigned
-// build carries none of it).
-void WriteConnectionFile(Platform& platform, const ConnectionTarget& target, const FileSignature* signature);
+// A file's lines depend only on alias, host and port, so those choose its signature.
+constexpr const FileSignature* SignatureOf(std::span<const FileSignature> signatures, const ConnectionTarget& target) {
+  for (const FileSignature& signature : signatures) {
+    if (signature.alias == target.alias && signature.host == target.host && signature.port == target.port) {
+      return &signature;
+    }
+  }
+  return nullptr;
+}
+
+// The file of a target: unsigned when there are no signatures, signed with its own otherwise.
+void WriteConnectionFile(Platform& platform, const ConnectionTarget& target, std::span<const FileSignature> signatures);
 void WriteFileLines(Platform& platform, std::string_view displayName, std::span<const std::string> lines,
                     FileEncoding encoding);
 

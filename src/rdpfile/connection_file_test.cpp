@@ -64,7 +64,7 @@ class WriteConnectionFileTest : public ::testing::Test {
   // Runs the writer and returns the failure it raised, if any.
   std::optional<EInOutError> Write(const ConnectionTarget& settings) {
     try {
-      WriteConnectionFile(platform, settings);
+      WriteConnectionFile(platform, settings, {});
     } catch (const EInOutError& failure) {
       return failure;
     }

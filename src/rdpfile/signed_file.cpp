@@ -102,14 +102,4 @@ std::string SignedFileContent(const ConnectionTarget& target, const FileSignatur
   return std::string(kUtf16ByteOrderMark) + Cp1251ToUtf16Le(text);
 }
 
-// A signed file is UTF-16LE whatever the system's code page, as Windows' own signing
-// tool writes it; without a signature, the file is the unsigned one.
-void WriteConnectionFile(Platform& platform, const ConnectionTarget& target, const FileSignature* signature) {
-  if (signature == nullptr) {
-    const auto lines = ConnectionFileLines(target);
-    return WriteFileLines(platform, target.displayName, lines, ConnectionFileEncoding(platform.AnsiCodePage()));
-  }
-  WriteFileLines(platform, target.displayName, SignedFileLines(target, *signature), FileEncoding::kUtf16Le);
-}
-
 }  // namespace rdplaunch

@@ -9,15 +9,13 @@
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 #include <openssl/x509.h>
+#include <openssl/x509v3.h>
 
-#include <cctype>
 #include <cstdint>
-#include <map>
 #include <optional>
-#include <set>
 #include <vector>
 
-#include "text/cp1251.h"
+#include "rdpfile/signed_file_reader.h"
 
 namespace rdplaunch {
 
@@ -36,9 +34,9 @@ using Store = std::unique_ptr<X509_STORE, Deleter<X509_STORE, X509_STORE_free>>;
 void FreeCertificates(STACK_OF(X509) * certificates) { sk_X509_pop_free(certificates, X509_free); }
 using Certificates = std::unique_ptr<STACK_OF(X509), Deleter<STACK_OF(X509), FreeCertificates>>;
 
-// The header before the DER: three little-endian 32-bit values, 0x00010001, 1 and the length.
+// The header before the DER: three little-endian 32-bit values, 0x00010001, 1 and the
+// length (the reader in src/rdpfile checks them).
 constexpr std::uint32_t kHeaderWords[] = {0x00010001, 0x00000001};
-constexpr std::size_t kHeaderSize = 12;
 
 std::string OpenSslError() {
   const unsigned long code = ERR_get_error();
@@ -86,6 +84,28 @@ std::string ThumbprintOf(X509* certificate) {
   return Hex(digest, size);
 }
 
+// Why a certificate cannot sign connection files, or nothing: an RSA key of at least 2048
+// bits; where it limits its key's use, digital signature among the uses; where it limits
+// its purposes, code signing or server authentication among them (servers' TLS
+// certificates are what connection files are commonly signed with); and, to sign with
+// it, valid now. OpenSSL answers "all" for a use or purpose the certificate leaves open.
+std::string CertificateProblem(X509* certificate, bool signing) {
+  EVP_PKEY* key = X509_get0_pubkey(certificate);
+  if (key == nullptr || EVP_PKEY_get_base_id(key) != EVP_PKEY_RSA) return "its key is not an RSA key";
+  if (const int bits = EVP_PKEY_get_bits(key); bits < 2048) {
+    return "its RSA key has " + std::to_string(bits) + " bits, fewer than 2048";
+  }
+  if ((X509_get_key_usage(certificate) & KU_DIGITAL_SIGNATURE) == 0) {
+    return "its key usage does not allow digital signatures";
+  }
+  if ((X509_get_extended_key_usage(certificate) & (XKU_CODE_SIGN | XKU_SSL_SERVER | XKU_ANYEKU)) == 0) {
+    return "its extended key usage allows neither code signing nor server authentication";
+  }
+  if (signing && X509_cmp_current_time(X509_get0_notBefore(certificate)) > 0) return "it is not valid yet";
+  if (signing && X509_cmp_current_time(X509_get0_notAfter(certificate)) < 0) return "it has expired";
+  return {};
+}
+
 std::string Base64(std::string_view bytes) {
   std::string text(4 * ((bytes.size() + 2) / 3) + 1, '\0');
   const int size =
@@ -95,50 +115,8 @@ std::string Base64(std::string_view bytes) {
   return text;
 }
 
-std::optional<std::string> FromBase64(std::string_view text) {
-  if (text.empty() || text.size() % 4 != 0) return std::nullopt;
-  std::string bytes(text.size() / 4 * 3, '\0');
-  const int size = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(bytes.data()),
-                                   reinterpret_cast<const unsigned char*>(text.data()), static_cast<int>(text.size()));
-  if (size < 0) return std::nullopt;
-  std::size_t padding = 0;
-  while (padding < 2 && text[text.size() - 1 - padding] == '=') ++padding;
-  bytes.resize(static_cast<std::size_t>(size) - padding);
-  return bytes;
-}
-
 void PutWord(std::string& bytes, std::uint32_t word) {
   for (int i = 0; i < 4; ++i) bytes += static_cast<char>((word >> (8 * i)) & 0xFF);
-}
-
-std::uint32_t WordAt(std::string_view bytes, std::size_t offset) {
-  std::uint32_t word = 0;
-  for (int i = 3; i >= 0; --i) word = (word << 8) | static_cast<unsigned char>(bytes[offset + i]);
-  return word;
-}
-
-// The file's lines as code page 1251 text: UTF-16LE after a byte order mark, or bytes as
-// they are. A character 1251 lacks becomes '?', which no signed line of ours holds.
-std::vector<std::string> LinesOf(std::string_view fileBytes) {
-  std::string text;
-  if (fileBytes.starts_with("\xFF\xFE")) {
-    for (std::size_t i = 2; i + 1 < fileBytes.size(); i += 2) {
-      const char32_t unit = static_cast<unsigned char>(fileBytes[i]) | static_cast<unsigned char>(fileBytes[i + 1])
-                                                                           << 8;
-      text += static_cast<char>(Cp1251ByteOf(unit).value_or('?'));
-    }
-  } else {
-    text = fileBytes;
-  }
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    const std::size_t end = text.find(kLineEnd, start);
-    lines.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
-    if (end == std::string::npos) break;
-    start = end + kLineEnd.size();
-  }
-  return lines;
 }
 
 // OpenSSL's own callback would ask on the terminal: this one answers with the given
@@ -151,40 +129,7 @@ int GivenPassphrase(char* buffer, int size, int, void* passphrase) {
   return static_cast<int>(text.size());
 }
 
-// The client reads a setting's name case-insensitively and without the blanks around
-// it, so "Full Address:s:" and " full address:s:" set the full address as much as
-// "full address:s:" does.
-std::string SettingNameOf(std::string_view line) {
-  std::string_view name = line.substr(0, line.find(':'));
-  while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
-  while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
-  std::string lower(name);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower;
-}
-
-// The value of a "name:type:value" line.
-std::string ValueOf(std::string_view line) {
-  const std::size_t nameEnd = line.find(':');
-  const std::size_t typeEnd = nameEnd == std::string_view::npos ? nameEnd : line.find(':', nameEnd + 1);
-  return typeEnd == std::string_view::npos ? std::string() : std::string(line.substr(typeEnd + 1));
-}
-
-const SecureSetting* SecureSettingNamed(std::string_view lowerName) {
-  for (const SecureSetting& setting : SecureSettings()) {
-    if (SettingNameOf(setting.prefix) == lowerName) return &setting;
-  }
-  return nullptr;
-}
-
-const SecureSetting* SecureSettingInScope(std::string_view scopeName) {
-  for (const SecureSetting& setting : SecureSettings()) {
-    if (SettingNameOf(setting.scopeName) == SettingNameOf(scopeName)) return &setting;
-  }
-  return nullptr;
-}
-
-SignatureCheck Bad(std::string reason) { return {false, std::move(reason), {}, {}, false}; }
+SignatureCheck Bad(std::string reason) { return {false, std::move(reason), {}, {}, false, {}}; }
 
 }  // namespace
 
@@ -206,6 +151,9 @@ std::variant<SigningIdentity, std::string> SigningIdentity::Load(const SigningFi
   Bio certificateBio = MemoryOf(files.certificate.text);
   parts->certificate.reset(PEM_read_bio_X509(certificateBio.get(), nullptr, nullptr, nullptr));
   if (!parts->certificate) return certificatePath + " is not a PEM certificate: " + OpenSslError();
+  if (const std::string problem = CertificateProblem(parts->certificate.get(), true); !problem.empty()) {
+    return "the certificate " + certificatePath + " cannot sign connection files: " + problem;
+  }
   std::optional<std::string> passphrase = files.passphrase;
   Bio keyBio = MemoryOf(files.key.text);
   parts->key.reset(
@@ -265,60 +213,14 @@ std::string SignedConnectionFileContent(const SigningIdentity& identity, const C
   return SignedFileContent(target, {target.alias, target.host, target.port, made.scope, made.signature});
 }
 
-// At least as strict as the client: whatever it could read differently from what was
-// signed refuses the file. A secure setting outside the scope, in any case or with
-// blanks around its name, set twice, a line that holds a CR, LF or NUL of its own, a
-// second signscope or signature, or anything after the signature.
+// The signature is checked over the message the strict reader took from the file's
+// exact bytes (src/rdpfile/signed_file_reader.cpp), and the signer's certificate must be
+// one that may sign files at all.
 SignatureCheck CheckSignedFile(std::string_view fileBytes, std::string_view trustedPem) {
-  std::optional<std::string> scope;
-  std::optional<std::string> signature;
-  std::map<const SecureSetting*, std::string> secureLines;
-  std::size_t number = 0;
-  for (const std::string& line : LinesOf(fileBytes)) {
-    const std::string where = "line " + std::to_string(++number);
-    if (line.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
-      return Bad(where + " holds a CR, LF or NUL character of its own");
-    }
-    if (signature) return Bad(where + " stands after the signature");
-    const std::string name = SettingNameOf(line);
-    if (name == "signscope") {
-      if (scope) return Bad(where + " is a second signscope");
-      scope = ValueOf(line);
-    } else if (name == "signature") {
-      signature = ValueOf(line);
-    } else if (const SecureSetting* setting = SecureSettingNamed(name)) {
-      if (secureLines.contains(setting)) return Bad("the file sets '" + std::string(setting->scopeName) + "' twice");
-      secureLines[setting] = line;
-    }
-  }
-  if (!scope || !signature) return Bad("the file is not signed: it has no signscope or no signature line");
-
-  // The message holds the lines the scope names, in the scope's order.
-  SignedSettings settings;
-  settings.scope = *scope;
-  std::set<const SecureSetting*> scoped;
-  for (std::size_t start = 0; start <= scope->size();) {
-    const std::size_t end = std::min(scope->find(',', start), scope->size());
-    const std::string name = scope->substr(start, end - start);
-    const SecureSetting* setting = SecureSettingInScope(name);
-    if (setting == nullptr) return Bad("the scope names '" + name + "', which is no secure setting");
-    if (!scoped.insert(setting).second) return Bad("the scope names '" + name + "' twice");
-    const auto line = secureLines.find(setting);
-    if (line == secureLines.end()) return Bad("the scope names '" + name + "', which the file does not set");
-    settings.lines.push_back(line->second);
-    start = end + 1;
-  }
-  for (const auto& [setting, line] : secureLines) {
-    if (!scoped.contains(setting)) return Bad("'" + line + "' is a secure setting outside the signature's scope");
-  }
-
-  const std::optional<std::string> bytes = FromBase64(*signature);
-  if (!bytes || bytes->size() < kHeaderSize || WordAt(*bytes, 0) != kHeaderWords[0] ||
-      WordAt(*bytes, 4) != kHeaderWords[1] || WordAt(*bytes, 8) != bytes->size() - kHeaderSize) {
-    return Bad("the signature value is not a base64 signature block");
-  }
-  const auto* der = reinterpret_cast<const unsigned char*>(bytes->data() + kHeaderSize);
-  Cms cms(d2i_CMS_ContentInfo(nullptr, &der, static_cast<long>(bytes->size() - kHeaderSize)));
+  const SignedFileReading reading = ReadSignedFile(fileBytes);
+  if (!reading.refusal.empty()) return Bad(reading.refusal);
+  const auto* der = reinterpret_cast<const unsigned char*>(reading.der.data());
+  Cms cms(d2i_CMS_ContentInfo(nullptr, &der, static_cast<long>(reading.der.size())));
   if (!cms) return Bad("the signature is not a CMS structure: " + OpenSslError());
 
   Store store(X509_STORE_new());
@@ -331,23 +233,27 @@ SignatureCheck CheckSignedFile(std::string_view fileBytes, std::string_view trus
     if (sk_X509_num(trusted.get()) == 0) return Bad("the trusted certificates hold no PEM certificate");
     for (int i = 0; i < sk_X509_num(trusted.get()); ++i)
       X509_STORE_add_cert(store.get(), sk_X509_value(trusted.get(), i));
-    // The given certificate is trusted as it is, whether or not it is a root; its use
-    // for code signing is what the client asks for, not e-mail.
+    // The given certificate is trusted as it is, whether or not it is a root; what the
+    // signer's own certificate may do is checked below, as signing checks it.
     X509_STORE_set_flags(store.get(), X509_V_FLAG_PARTIAL_CHAIN);
     X509_STORE_set_purpose(store.get(), X509_PURPOSE_ANY);
   }
-  const std::string message = SignedMessage(settings);
-  Bio content = MemoryOf(message);
+  Bio content = MemoryOf(reading.message);
   if (CMS_verify(cms.get(), nullptr, store.get(), content.get(), nullptr, flags) != 1) {
     return Bad("the signature does not verify: " + OpenSslError());
   }
   STACK_OF(X509)* signers = CMS_get0_signers(cms.get());
-  SignatureCheck check{true, {}, {}, {}, checkPublisher};
-  if (signers != nullptr && sk_X509_num(signers) > 0) {
-    check.publisher = SubjectOf(sk_X509_value(signers, 0));
-    check.thumbprint = ThumbprintOf(sk_X509_value(signers, 0));
+  SignatureCheck check{true, {}, {}, {}, checkPublisher, reading.uncovered};
+  if (signers == nullptr || sk_X509_num(signers) != 1) {
+    sk_X509_free(signers);
+    return Bad("the signature has no single signer");
   }
+  X509* signer = sk_X509_value(signers, 0);
+  check.publisher = SubjectOf(signer);
+  check.thumbprint = ThumbprintOf(signer);
+  const std::string problem = CertificateProblem(signer, false);
   sk_X509_free(signers);
+  if (!problem.empty()) return Bad("the signer's certificate cannot sign connection files: " + problem);
   return check;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "rdpfile/signed_file.h"
 
@@ -64,7 +65,8 @@ struct SignatureCheck {
   std::string reason;  // why not, when it is not good
   std::string publisher;
   std::string thumbprint;
-  bool publisherChecked = false;  // the signer's chain led to a trusted certificate
+  bool publisherChecked = false;       // the signer's chain led to a trusted certificate
+  std::vector<std::string> uncovered;  // the settings the signature leaves out, by name
 };
 
 // Checks a connection file's bytes at least as strictly as the client: rebuilds the

@@ -4,10 +4,12 @@
 #include <openssl/evp.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <vector>
 
@@ -22,33 +24,20 @@ const ConnectionTarget kPlainTarget{"ПЕЛТА 8"_cp1251, "PELTA8", "rds-a.exam
 
 std::string Utf16(std::string_view cp1251) { return Cp1251ToUtf16Le(cp1251); }
 
-// Certificates and keys made for this run with the openssl command, never kept: two
-// unrelated publishers, a publisher issued by an intermediate under a root (its use
-// limited to code signing), and an encrypted copy of the first key with its passphrase.
+// Certificates and keys made for this run by tests/fixtures/make-certificates.sh, never
+// kept: two unrelated publishers, a publisher issued by an intermediate under a root (its
+// use limited to code signing), an encrypted copy of the first key, and certificates that
+// may or may not sign connection files.
 class SignedFileTest : public ::testing::Test {
- protected:
+ public:
   static void SetUpTestSuite() {
     folder_ = std::filesystem::temp_directory_path() / ("rdplaunch-signing-" + std::to_string(getpid()));
-    std::filesystem::create_directories(folder_);
-    Write("ca.ext", "basicConstraints=critical,CA:TRUE\nkeyUsage=keyCertSign\n");
-    Write("leaf.ext", "keyUsage=digitalSignature\nextendedKeyUsage=codeSigning\n");
-    for (const std::string command : {
-             "req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=Unit Test Publisher' -keyout a.key -out a.pem",
-             "req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=Another Publisher' -keyout b.key -out b.pem",
-             "req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=Test Root' -keyout root.key -out root.pem"
-             " -addext basicConstraints=critical,CA:TRUE -addext keyUsage=keyCertSign",
-             "req -newkey rsa:2048 -nodes -subj '/CN=Test Intermediate' -keyout int.key -out int.csr",
-             "x509 -req -in int.csr -CA root.pem -CAkey root.key -set_serial 2 -days 2 -extfile ca.ext -out int.pem",
-             "req -newkey rsa:2048 -nodes -subj '/CN=Leaf Publisher' -keyout leaf.key -out leaf.csr",
-             "x509 -req -in leaf.csr -CA int.pem -CAkey int.key -set_serial 3 -days 2 -extfile leaf.ext -out leaf.pem",
-             "pkey -in a.key -aes256 -passout 'pass:correct horse' -out encrypted.key",
-         }) {
-      ASSERT_EQ(OpenSsl(command), 0) << command;
-    }
+    const std::string command = "'" RDPLAUNCH_FIXTURES_DIR "/make-certificates.sh' '" + folder_.string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
   }
   static void TearDownTestSuite() { std::filesystem::remove_all(folder_); }
 
-  static std::string Path(const char* name) { return (folder_ / name).string(); }
+  static std::string Path(const std::string& name) { return (folder_ / name).string(); }
   static void Write(const char* name, std::string_view bytes) { std::ofstream(Path(name)) << bytes; }
   static int OpenSsl(const std::string& arguments) {
     return std::system(
@@ -216,7 +205,97 @@ TEST_F(SignedFileTest, EverySecureSettingOutsideTheScopeIsRefused) {
   }
 }
 
-// Whatever a client could read differently from what was signed.
+// The launcher's file for a target, signed with any certificate by the openssl command,
+// as another tool would sign it.
+std::string SignedByOpenSsl(const std::string& name, const ConnectionTarget& target) {
+  const SignedSettings settings = SignedSettingsOf(LinesToSign(target));
+  std::ofstream(SignedFileTest::Path("message.bin"), std::ios::binary) << SignedMessage(settings);
+  const std::string der = name + ".der";
+  EXPECT_EQ(SignedFileTest::OpenSsl("cms -sign -binary -noattr -md sha256 -outform DER -in message.bin -signer " +
+                                    name + ".pem -inkey " + name + ".key -out " + der),
+            0)
+      << name;
+  std::string block("\x01\x00\x01\x00\x01\x00\x00\x00", 8);
+  const std::string bytes = SignedFileTest::Pem(der.c_str());
+  for (int i = 0; i < 4; ++i) block += static_cast<char>(bytes.size() >> (8 * i) & 0xFF);
+  block += bytes;
+  std::string base64(4 * ((block.size() + 2) / 3) + 1, '\0');
+  base64.resize(EVP_EncodeBlock(reinterpret_cast<unsigned char*>(base64.data()),
+                                reinterpret_cast<const unsigned char*>(block.data()), static_cast<int>(block.size())));
+  return SignedFileContent(target, {target.alias, target.host, target.port, settings.scope, base64});
+}
+
+// Signing refuses a certificate that cannot sign connection files, and so does checking a
+// file signed with one; a certificate only out of its validity period still checks
+// without --cert, and not against itself.
+TEST_F(SignedFileTest, OnlyCertificatesThatMaySignFilesSignOrCheck) {
+  const struct {
+    const char* name;
+    std::string refusal;  // empty: it signs
+    bool checks;          // a file it signed checks against it
+  } cases[] = {
+      {"codesign", "", true},
+      {"server", "", true},
+      {"leaf", "", true},
+      {"email", "its key usage does not allow digital signatures", false},
+      {"rsa1024", "its RSA key has 1024 bits, fewer than 2048", false},
+      {"ec", "its key is not an RSA key", false},
+      {"expired", "it has expired", false},
+      {"future", "it is not valid yet", false},
+  };
+  for (const auto& c : cases) {
+    const std::string pem = std::string(c.name) + ".pem";
+    const std::string key = std::string(c.name) + ".key";
+    const auto loaded = SigningIdentity::Load(Files(pem.c_str(), key.c_str()));
+    if (c.refusal.empty()) {
+      EXPECT_TRUE(std::holds_alternative<SigningIdentity>(loaded)) << c.name;
+    } else {
+      ASSERT_TRUE(std::holds_alternative<std::string>(loaded)) << c.name;
+      EXPECT_EQ(std::get<std::string>(loaded),
+                "the certificate " + pem + " cannot sign connection files: " + c.refusal);
+    }
+    const std::string file = SignedByOpenSsl(c.name, kPlainTarget);
+    const SignatureCheck checked = CheckSignedFile(file, Pem(pem.c_str()));
+    EXPECT_EQ(checked.good, c.checks) << c.name << ": " << checked.reason;
+    const bool usable = c.refusal.empty() || c.refusal.starts_with("it ");
+    EXPECT_EQ(CheckSignedFile(file, "").good, usable) << c.name;
+    if (!usable) {
+      EXPECT_EQ(checked.reason, "the signer's certificate cannot sign connection files: " + c.refusal) << c.name;
+    }
+  }
+}
+
+// A UTF-16LE file re-encoded in code page 1251 (all its characters have a byte there).
+std::string AsCp1251(std::string_view utf16) {
+  std::string bytes;
+  for (std::size_t i = 0; i + 1 < utf16.size(); i += 2) {
+    const char32_t unit = static_cast<unsigned char>(utf16[i]) | static_cast<unsigned char>(utf16[i + 1]) << 8;
+    bytes += static_cast<char>(Cp1251ByteOf(unit).value_or('?'));
+  }
+  return bytes;
+}
+
+// The signature line with its block changed: the 12-byte header, then the DER.
+std::string WithBlock(const std::string& file, const std::function<void(std::string&)>& change) {
+  const std::size_t start = file.find(Utf16("signature:s:")) + Utf16("signature:s:").size();
+  const std::size_t end = file.size() - 4;  // before the last CR LF
+  std::string base64;
+  for (std::size_t i = start; i < end; i += 2) base64 += file[i];
+  std::string block(base64.size(), '\0');
+  block.resize(EVP_DecodeBlock(reinterpret_cast<unsigned char*>(block.data()),
+                               reinterpret_cast<const unsigned char*>(base64.data()), static_cast<int>(base64.size())) -
+               (base64.ends_with("==")  ? 2
+                : base64.ends_with("=") ? 1
+                                        : 0));
+  change(block);
+  std::string encoded(4 * ((block.size() + 2) / 3) + 1, '\0');
+  encoded.resize(EVP_EncodeBlock(reinterpret_cast<unsigned char*>(encoded.data()),
+                                 reinterpret_cast<const unsigned char*>(block.data()), static_cast<int>(block.size())));
+  return file.substr(0, start) + Utf16(encoded) + file.substr(end);
+}
+
+// Whatever a client could read differently from what was signed, each refused for its
+// own reason: no check stands in for another.
 TEST_F(SignedFileTest, ATamperedFileIsRefusedWithAReason) {
   const std::string file = SignedFile(kCyrillicTarget);
   const std::size_t signatureLine = file.find(Utf16("signature:s:"));
@@ -224,43 +303,67 @@ TEST_F(SignedFileTest, ATamperedFileIsRefusedWithAReason) {
       file.substr(file.find(Utf16("signscope:s:")), signatureLine - file.find(Utf16("signscope:s:")));
   const std::string signature = file.substr(signatureLine);
   const std::string unsignedPart = file.substr(0, file.find(Utf16("signscope:s:")));
-  const std::pair<const char*, std::string> cases[] = {
-      {"another case", Inserted(file, "Full Address:s:attacker.example\r\n")},
-      {"upper case", Inserted(file, "FULL ADDRESS:s:attacker.example\r\n")},
-      {"a leading blank", Inserted(file, " full address:s:attacker.example\r\n")},
-      {"redirectdrives in another case", Inserted(file, "RedirectDrives:i:1\r\n")},
-      {"a bare line feed", Inserted(file, "username:s:x\nfull address:s:attacker.example\r\n")},
-      {"a bare carriage return", Inserted(file, "username:s:x\rfull address:s:attacker.example\r\n")},
-      {"a NUL", Inserted(file, std::string("username:s:x\0y\r\n", 16))},
-      {"a second signscope before", Inserted(file, "signscope:s:Full Address\r\n")},
-      {"a second signscope after", file + scopeLine},
-      {"a second signature before", unsignedPart + signature + scopeLine + signature},
-      {"a second signature after", file + signature},
-      {"a line after the signature", file + Utf16("username:s:anyone\r\n")},
-      {"a scope naming a setting twice, with an unscoped one beside it",
-       unsignedPart.substr(0, unsignedPart.find(Utf16("redirectdrives:i:1"))) +
-           unsignedPart.substr(unsignedPart.find(Utf16("redirectdrives:i:1")) +
-                               Utf16("redirectdrives:i:1\r\n").size()) +
-           Utf16("redirectdrives:i:1\r\nsignscope:s:Full Address,Full Address\r\n") + signature},
-      {"an unknown scope name", unsignedPart + Utf16("signscope:s:Full Address,Colour\r\n") + signature},
-      {"no signature", unsignedPart + scopeLine},
-      {"a signature that is no block", unsignedPart + scopeLine + Utf16("signature:s:AAAA\r\n")},
-      {"a block shorter than its header", unsignedPart + scopeLine + Utf16("signature:s:AQABAAEAAAA=\r\n")},
-      {"a changed byte",
-       [&] {
-         std::string changed = file;
-         changed[changed.find(Utf16("3395"))] = '4';
-         return changed;
-       }()},
+  const std::string bom = "\xFF\xFE";
+  const ConnectionTarget questionMark{"Q", "Q?R", "rds-a.example.com", "3395"};
+  const std::string lossy = SignedFile(questionMark);
+  const auto replaced = [](std::string text, const std::string& from, const std::string& to) {
+    return text.replace(text.find(from), from.size(), to);
   };
-  for (const auto& [what, bytes] : cases) {
-    const SignatureCheck check = CheckSignedFile(bytes, Pem("a.pem"));
-    EXPECT_FALSE(check.good) << what;
-    EXPECT_FALSE(check.reason.empty()) << what;
+  const std::string changedLength = WithBlock(file, [](std::string& b) { b[8] = static_cast<char>(b[8] + 1); });
+  const std::string afterDer = WithBlock(file, [](std::string& b) {
+    b += "XY";
+    b[8] = static_cast<char>(b[8] + 2);
+  });
+  const struct {
+    const char* what;
+    std::string bytes;
+    const char* reason;
+  } cases[] = {
+      {"another case", Inserted(file, "Full Address:s:attacker.example\r\n"), "sets 'Full Address' twice"},
+      {"a leading blank", Inserted(file, " full address:s:attacker.example\r\n"), "sets 'Full Address' twice"},
+      {"a tab around the name", Inserted(file, "\tfull address\t:s:evil.example\r\n"), "sets 'Full Address' twice"},
+      {"a forged duplicate before the signed line", bom + Utf16("full address:s:evil.example\r\n") + file.substr(2),
+       "sets 'Full Address' twice"},
+      {"redirectdrives in another case", Inserted(file, "RedirectDrives:i:1\r\n"), "sets 'RedirectDrives' twice"},
+      {"a bare line feed", Inserted(file, "a:s:x\nfull address:s:attacker.example\r\n"), "CR, LF or NUL of its own"},
+      {"a bare carriage return", Inserted(file, "a:s:x\rb:s:y\r\n"), "CR, LF or NUL of its own"},
+      {"a NUL", Inserted(file, std::string("a:s:x\0y\r\n", 9)), "CR, LF or NUL of its own"},
+      {"a second signscope before", Inserted(file, "signscope:s:Full Address\r\n"), "a second signscope"},
+      {"a second signature before", unsignedPart + signature + scopeLine + signature, "stands after the signature"},
+      {"a line after the signature", file + Utf16("a:s:x\r\n"), "stands after the signature"},
+      {"a scope naming a setting twice", replaced(file, Utf16("signscope:s:"), Utf16("signscope:s:Full Address,")),
+       "names 'full address' twice"},
+      {"an unknown scope name", unsignedPart + Utf16("signscope:s:Full Address,Colour\r\n") + signature,
+       "which is no secure setting"},
+      {"no signature", unsignedPart + scopeLine, "has no signscope or no signature"},
+      {"a signature that is no block", unsignedPart + scopeLine + Utf16("signature:s:AAAA\r\n"), "no valid header"},
+      {"a header whose length is wrong", changedLength, "length is not its size"},
+      {"bytes after the DER", afterDer, "bytes stand after the signature's DER"},
+      {"a changed byte", replaced(file, Utf16("3395"), Utf16("4395")), "does not verify"},
+      {"a character code page 1251 lacks",
+       replaced(lossy, Utf16("name:s:Q?R"), Utf16("name:s:Q") + "\x00\x4E" + Utf16("R")), "does not verify"},
+      {"a replacement character", replaced(lossy, Utf16("name:s:Q?R"), Utf16("name:s:Q") + "\xFD\xFF" + Utf16("R")),
+       "does not verify"},
+      {"a byte after the last line", file + "A", "odd number of bytes"},
+      {"a NUL byte after the last line", file + std::string(1, '\0'), "odd number of bytes"},
+      {"a NUL character after the last line", file + std::string(2, '\0'), "does not end with CR LF"},
+      {"code page 1251", AsCp1251(file.substr(2)), "not UTF-16LE with a byte order mark"},
+      {"UTF-8 without byte order mark", Cp1251ToUtf8(AsCp1251(file.substr(2))), "not UTF-16LE"},
+      {"an unsigned camera", Inserted(file, "camerastoredirect:s:*\r\n"), "redirects a device or carries an account"},
+      {"unsigned USB devices", Inserted(file, "usbdevicestoredirect:s:*\r\n"), "redirects a device"},
+      {"an unsigned user name", Inserted(file, "username:s:x\r\n"), "redirects a device or carries an account"},
+      {"an unsigned domain", Inserted(file, " Domain :s:x\r\n"), "redirects a device or carries an account"},
+  };
+  for (const auto& c : cases) {
+    const SignatureCheck check = CheckSignedFile(c.bytes, Pem("a.pem"));
+    EXPECT_FALSE(check.good) << c.what;
+    EXPECT_NE(check.reason.find(c.reason), std::string::npos) << c.what << ": " << check.reason;
   }
-  EXPECT_TRUE(CheckSignedFile(Inserted(file, "username:s:anyone\r\n"), Pem("a.pem")).good)
-      << "a setting outside the secure list needs no signature";
+  const SignatureCheck harmless = CheckSignedFile(Inserted(file, "Smart Sizing:i:1\r\n"), Pem("a.pem"));
+  EXPECT_TRUE(harmless.good) << harmless.reason;
+  EXPECT_NE(std::find(harmless.uncovered.begin(), harmless.uncovered.end(), "smart sizing"), harmless.uncovered.end());
   EXPECT_TRUE(CheckSignedFile(file, Pem("a.pem")).good);
+  EXPECT_TRUE(CheckSignedFile(lossy, Pem("a.pem")).good);
 }
 
 }  // namespace

@@ -7,7 +7,7 @@ import tempfile
 import unittest
 
 from expectations import PROFILES
-from signed_build import SIGNING, build, configure, encrypted_key, run_without_input, test_certificate, words
+from signed_build import ROOT, SIGNING, build, configure, encrypted_key, run_without_input, test_certificate, words
 from wine_harness import NATIVE_BUILD, SESSION, name_tool
 from wine_target import TARGET
 
@@ -60,6 +60,30 @@ class SignedBuilds(unittest.TestCase):
         self.assert_built(configure("win32", folder, "-DRDPLAUNCH_TIMESTAMP_URL="))
         self.assert_built(build(folder))
         self.assertTrue(signature_verifies(folder / "rdplaunch.exe"))
+
+    def test_a_certificate_that_cannot_sign_connection_files_stops_configuring(self):
+        certificates = SIGNING / "certificates"
+        subprocess.run([ROOT / "tests/fixtures/make-certificates.sh", certificates], check=True)
+        for name, problem in [("email", "its key usage does not allow digital signatures"),
+                              ("rsa1024", "its RSA key has 1024 bits, fewer than 2048"),
+                              ("ec", "its key is not an RSA key"), ("expired", "it has expired"),
+                              ("future", "it is not valid yet"), ("server", None)]:
+            with self.subTest(certificate=name):
+                configured = configure("win32", SIGNING / f"certificate-{name}",
+                                       f"-DRDPLAUNCH_SIGNING_CERT={certificates / name}.pem",
+                                       f"-DRDPLAUNCH_SIGNING_KEY={certificates / name}.key",
+                                       "-DRDPLAUNCH_BUILD_TEST_PROGRAMS=OFF")
+                said = words(configured.stdout + configured.stderr)
+                if problem:
+                    self.assertNotEqual(configured.returncode, 0)
+                    self.assertIn(f"cannot sign connection files: {problem}", said)
+                else:
+                    self.assertEqual(configured.returncode, 0, said[-2000:])
+                tool = name_tool("rdp", "PELTA_8$a$b$.exe", "--sign", f"{certificates / name}.pem",
+                                 f"{certificates / name}.key")
+                self.assertEqual(tool.returncode, 3 if problem else 0)
+                if problem:
+                    self.assertIn(f"cannot sign connection files: {problem}", words(tool.stderr))
 
     def test_an_encrypted_key_needs_its_passphrase_file_and_nothing_reads_a_terminal(self):
         key, passphrase = encrypted_key()
