@@ -19,6 +19,7 @@ import re
 import shutil
 import subprocess
 import sys
+import tempfile
 import threading
 import time
 from dataclasses import dataclass, field
@@ -30,7 +31,6 @@ NATIVE_BUILD = Path(os.environ.get("RDPLAUNCH_NATIVE_BUILD_DIR", Path(__file__).
 BUILD = TARGET.build
 WORK = NATIVE_BUILD / "e2e"
 PREFIX = WORK / f"prefix-{TARGET.arch}"
-RUNS = WORK / "runs"
 
 # The hosts the launcher was built with (the CMake defaults unless a test build says otherwise).
 HOSTS = {letter: os.environ.get(f"RDPLAUNCH_HOST_{letter}", f"rds-{letter.lower()}.example.com") for letter in "ABCDE"}
@@ -143,6 +143,7 @@ class WineSession:
         self.prefix_started = False
         self.server_running = False
         self.counter = 0
+        self.runs = None  # the session's run folders, made when the first is needed
 
     # -- the session: X server and prefix ----------------------------------------------------
 
@@ -231,6 +232,9 @@ class WineSession:
         finally:
             self.stop_x_server()
             self.display = None
+            if self.runs is not None:
+                shutil.rmtree(self.runs, ignore_errors=True)
+                self.runs = None
 
     def install_tools(self, exclude=()):
         system32 = PREFIX / "drive_c/windows/system32"
@@ -265,11 +269,14 @@ class WineSession:
         return holder
 
     def new_run_folder(self):
+        """A new folder for one run. Run folders stand in a short temporary folder of the
+        session's own, whatever the checkout's path, so that the launcher's own path, the
+        files it is given and the stand-ins' logs stay far below MAX_PATH."""
+        if self.runs is None:
+            self.runs = Path(tempfile.mkdtemp(prefix="rdpl-", dir="/tmp"))
         self.counter += 1
-        folder = RUNS / f"{os.getpid()}-{self.counter}"
-        if folder.exists():
-            shutil.rmtree(folder)
-        folder.mkdir(parents=True)
+        folder = self.runs / str(self.counter)
+        folder.mkdir()
         return folder
 
     # -- one run ------------------------------------------------------------------------------
