@@ -347,15 +347,18 @@ Answer Signatures(const Request& request) {
   if (Answer* failed = std::get_if<Answer>(&loaded)) return *failed;
   const SigningIdentity& identity = std::get<SigningIdentity>(loaded);
   std::string entries;
-  std::vector<std::string> signedKeys;
+  std::vector<ConnectionTarget> signedTargets;
   for (const ProductProfile& profile : ProfileTable()) {
     for (const ConnectionTarget& target : RowFiles(profile)) {
-      const std::string key =
-          std::string(target.alias) + '\n' + std::string(target.host) + '\n' + std::string(target.port);
-      if (std::find(signedKeys.begin(), signedKeys.end(), key) != signedKeys.end()) continue;
-      signedKeys.push_back(key);
+      const auto sameLines = [&](const ConnectionTarget& t) {
+        return SameLines(t, target.alias, target.host, target.port);
+      };
+      if (std::any_of(signedTargets.begin(), signedTargets.end(), sameLines)) continue;
+      signedTargets.push_back(target);
       const MadeSignature made = SignConnectionFile(identity, target);
-      if (made.signature.empty()) return Answer::Failure(kExitFileError, "signing failed for " + key);
+      if (made.signature.empty()) {
+        return Answer::Failure(kExitFileError, "signing failed for " + Cp1251ToUtf8(target.displayName) + ".rdp");
+      }
       entries += "    FileSignature{" + CppLiteral(target.alias) + ", " + CppLiteral(target.host) + ", " +
                  CppLiteral(target.port) + ", " + CppLiteral(made.scope) + ",\n                  " +
                  CppLiteral(made.signature) + "},\n";
@@ -366,18 +369,18 @@ Answer Signatures(const Request& request) {
       identity.Thumbprint() +
       ").\n#pragma once\n\n#include <array>\n\n#include \"rdpfile/connection_file.h\"\n\nnamespace rdplaunch {\n\n"
       "inline constexpr std::array<FileSignature, " +
-      std::to_string(signedKeys.size()) + "> kFileSignatures{\n" + entries + "};\n\n}  // namespace rdplaunch\n";
+      std::to_string(signedTargets.size()) + "> kFileSignatures{\n" + entries + "};\n\n}  // namespace rdplaunch\n";
   const std::string out = request.Option("--out");
   if (const std::string error = WriteNewFiles({{out, header, 0644, out}}); !error.empty()) {
     return Answer::Failure(kExitFileError, error);
   }
   const std::string json = JsonObject()
                                .Bool("valid", true)
-                               .Number("files", static_cast<long long>(signedKeys.size()))
+                               .Number("files", static_cast<long long>(signedTargets.size()))
                                .Text("publisher", identity.Subject())
                                .Text("thumbprint", identity.Thumbprint())
                                .Json();
-  return Done(json, "signed " + std::to_string(signedKeys.size()) + " connection files\npublisher:  " +
+  return Done(json, "signed " + std::to_string(signedTargets.size()) + " connection files\npublisher:  " +
                         PrintableText(identity.Subject()) + "\nthumbprint: " + identity.Thumbprint() + "\n");
 }
 

@@ -41,12 +41,16 @@ struct FileSignature {
   std::string_view signature;  // the signature value
 };
 
-// A file's lines depend only on alias, host and port, so those choose its signature.
+// A file's lines depend only on alias, host and port: targets that share them share the
+// lines, and so the signature.
+constexpr bool SameLines(const ConnectionTarget& target, std::string_view alias, std::string_view host,
+                         std::string_view port) {
+  return target.alias == alias && target.host == host && target.port == port;
+}
+
 constexpr const FileSignature* SignatureOf(std::span<const FileSignature> signatures, const ConnectionTarget& target) {
   for (const FileSignature& signature : signatures) {
-    if (signature.alias == target.alias && signature.host == target.host && signature.port == target.port) {
-      return &signature;
-    }
+    if (SameLines(target, signature.alias, signature.host, signature.port)) return &signature;
   }
   return nullptr;
 }
