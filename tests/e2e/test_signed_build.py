@@ -79,8 +79,9 @@ class SignedBuilds(unittest.TestCase):
                     self.assertIn(f"cannot sign connection files: {problem}", said)
                 else:
                     self.assertEqual(configured.returncode, 0, said[-2000:])
-                tool = name_tool("rdp", "PELTA_8$a$b$.exe", "--sign", f"{certificates / name}.pem",
-                                 f"{certificates / name}.key")
+                with tempfile.TemporaryDirectory() as out:
+                    tool = name_tool("rdp", "PELTA_8$a$b$.exe", "--out", out, "--sign", f"{certificates / name}.pem",
+                                     f"{certificates / name}.key")
                 self.assertEqual(tool.returncode, 3 if problem else 0)
                 if problem:
                     self.assertIn(f"cannot sign connection files: {problem}", words(tool.stderr))
