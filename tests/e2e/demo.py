@@ -3,9 +3,11 @@
 Usage: demo.py [LAUNCH_NAME]   (default: a companion edition with a password that has a space)
 """
 
+import json
+import subprocess
 import sys
 
-from wine_harness import SESSION, name_tool
+from wine_harness import NATIVE_BUILD, SESSION
 
 
 def show(text_bytes):
@@ -34,13 +36,15 @@ def demo(name):
 
 
 def make_sample():
-    """Makes the sample copy the way the hosting service does, with rdplaunch-name."""
-    arguments = ["make", "PELTA_8_CP_Online", "alice", "s3cret pass"]
-    print("$ rdplaunch-name " + " ".join(f"'{a}'" if " " in a else a for a in arguments))
-    made = name_tool(*arguments)
+    """Makes the sample copy the way the hosting service does: a request to rdplaunch-name
+    batch on its standard input, so the password is never an argument."""
+    request = json.dumps({"command": "make", "key": "PELTA_8_CP_Online", "user": "alice", "password": "s3cret pass"},
+                         ensure_ascii=False)
+    print(f"$ rdplaunch-name batch <<< '{request}'")
+    made = subprocess.run([NATIVE_BUILD / "rdplaunch-name", "batch"], input=request + "\n", capture_output=True,
+                          text=True, check=True, timeout=30)
     print(made.stdout + made.stderr, end="")
-    made.check_returncode()
-    return made.stdout.strip()
+    return json.loads(made.stdout)["name"]
 
 
 def main():
