@@ -37,10 +37,16 @@ const BatchCommand kBatchCommands[] = {
 
 }  // namespace
 
+namespace {
+
+Answer OverlongAnswer() {
+  return Answer::Failure(kExitUsage, "the request is longer than " + std::to_string(kMaxRequestBytes) + " bytes");
+}
+
+}  // namespace
+
 Answer AnswerRequest(std::string_view line) {
-  if (line.size() > kMaxRequestBytes) {
-    return Answer::Failure(kExitUsage, "the request is longer than " + std::to_string(kMaxRequestBytes) + " bytes");
-  }
+  if (line.size() > kMaxRequestBytes) return OverlongAnswer();
   const nlohmann::json request = nlohmann::json::parse(line, nullptr, false);
   if (!request.is_object()) return Answer::Failure(kExitUsage, "the request is not one JSON object in UTF-8");
   const auto command = request.find("command");
@@ -91,28 +97,28 @@ Answer AnswerRequest(std::string_view line) {
 int RunBatch(std::istream& in, std::ostream& out) {
   std::string line;
   bool overlong = false;
-  for (int c; (c = in.get()) != std::char_traits<char>::eof();) {
-    if (c != '\n') {
-      if (line.size() <= kMaxRequestBytes) {
-        line += static_cast<char>(c);
-      } else {
-        overlong = true;
-      }
-      continue;
-    }
+  const auto answerLine = [&] {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    const Answer answer = AnswerRequest(overlong ? std::string(kMaxRequestBytes + 1, ' ') : line);
+    const Answer answer = overlong ? OverlongAnswer() : AnswerRequest(line);
     std::fill(line.begin(), line.end(), '\0');  // it may hold a password
     line.clear();
     overlong = false;
     out << answer.json << '\n' << std::flush;
-    if (!out) return kExitFileError;
+    return static_cast<bool>(out);
+  };
+  for (int c; (c = in.get()) != std::char_traits<char>::eof();) {
+    if (c != '\n') {
+      if (line.size() <= kMaxRequestBytes) {  // one more: a CR before the line end
+        line += static_cast<char>(c);
+      } else {
+        overlong = true;
+      }
+    } else if (!answerLine()) {
+      return kExitFileError;
+    }
   }
-  if (!line.empty() || overlong) {
-    out << AnswerRequest(overlong ? std::string(kMaxRequestBytes + 1, ' ') : line).json << '\n' << std::flush;
-    std::fill(line.begin(), line.end(), '\0');
-  }
-  return out ? kExitDone : kExitFileError;
+  if ((!line.empty() || overlong) && !answerLine()) return kExitFileError;
+  return kExitDone;
 }
 
 }  // namespace rdplaunch

@@ -233,12 +233,7 @@ std::variant<SigningIdentity, Answer> LoadIdentity(const std::string& certificat
 // A connection file's bytes as text: UTF-16LE after its byte order mark, or code page 1251.
 std::string TextOfFile(std::string_view bytes) {
   if (!bytes.starts_with(kUtf16ByteOrderMark)) return Cp1251ToUtf8(bytes);
-  std::string text;
-  for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
-    const char32_t unit = static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8;
-    text += Cp1251ToUtf8(std::string(1, static_cast<char>(Cp1251ByteOf(unit).value_or('?'))));
-  }
-  return text;
+  return Utf16LeToUtf8(bytes.substr(kUtf16ByteOrderMark.size()));
 }
 
 Answer Rdp(const Request& request) {

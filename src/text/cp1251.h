@@ -118,5 +118,7 @@ std::string Cp1251ToUtf8(std::string_view bytes);
 
 // UTF-16 little-endian bytes of code page 1251 text (the unassigned byte 0x98 becomes U+FFFD).
 std::string Cp1251ToUtf16Le(std::string_view bytes);
+// UTF-16LE text (without byte order mark) as UTF-8.
+std::string Utf16LeToUtf8(std::string_view bytes);
 
 }  // namespace rdplaunch

@@ -28,8 +28,17 @@ TEST(Cp1251, TextWithoutACodePage1251ByteIsRefused) {
   }
 }
 
-TEST(Cp1251, BecomesUtf16LittleEndian) {
+TEST(Cp1251, BecomesUtf16LittleEndianAndBack) {
   EXPECT_EQ(Cp1251ToUtf16Le("A\xCF\xFF\x98"), std::string("A\0\x1F\x04\x4F\x04\xFD\xFF", 8));
+  EXPECT_EQ(Utf16LeToUtf8(std::string("A\0\x1F\x04\x3D\xD8\x00\xDE", 8)), "AП\xF0\x9F\x98\x80");
+  EXPECT_EQ(Utf16LeToUtf8(std::string("\x3D\xD8"
+                                      "A\0"
+                                      "\x00\xDE"
+                                      "B",
+                                      7)),
+            "\xEF\xBF\xBD"
+            "A"
+            "\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
 }  // namespace
