@@ -8,11 +8,6 @@ set(RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE "" CACHE FILEPATH "File whose first line
 
 set(RDPLAUNCH_FILE_SIGNATURES "" CACHE FILEPATH
     "connection-file-signatures.h of a signed release: builds that release's unsigned executable without its key")
-# The signatures header that signed builds put on the include path instead of the empty one.
-set(RDPLAUNCH_SIGNATURES_HEADER ${CMAKE_BINARY_DIR}/signatures/rdpfile/signatures.h)
-file(REMOVE ${CMAKE_BINARY_DIR}/generated/rdpfile/signatures.h)  # where older builds made it
-
-set(RDPLAUNCH_SIGNING OFF)
 # Checking a release: its published signatures are compiled in as they are, so the
 # executable is byte for byte the release's unsigned one, and attaching the release's
 # detached signature to it gives the signed file.
@@ -25,7 +20,7 @@ if(RDPLAUNCH_FILE_SIGNATURES)
     message(FATAL_ERROR "RDPLAUNCH_FILE_SIGNATURES: cannot read '${RDPLAUNCH_FILE_SIGNATURES}'")
   endif()
   configure_file("${RDPLAUNCH_FILE_SIGNATURES}" ${RDPLAUNCH_SIGNATURES_HEADER} COPYONLY)
-  set(RDPLAUNCH_SIGNATURES_INCLUDE_DIR ${CMAKE_BINARY_DIR}/signatures)
+  set(RDPLAUNCH_SIGNATURES_GIVEN ON)
   return()
 endif()
 if(NOT RDPLAUNCH_SIGNING_CERT AND NOT RDPLAUNCH_SIGNING_KEY)
@@ -49,115 +44,11 @@ foreach(variable RDPLAUNCH_SIGNING_CERT RDPLAUNCH_SIGNING_KEY RDPLAUNCH_SIGNING_
   endif()
 endforeach()
 
-find_program(RDPLAUNCH_OPENSSL openssl)
-if(NOT RDPLAUNCH_OPENSSL)
-  message(FATAL_ERROR "signing needs the openssl command (Debian package openssl)")
-endif()
-# Nothing here ever reads the terminal: an encrypted key is opened with the passphrase
-# file or not at all, and the commands get no standard input.
-file(READ "${RDPLAUNCH_SIGNING_KEY}" key_text)
-if(key_text MATCHES "ENCRYPTED" AND NOT RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE)
-  message(FATAL_ERROR "RDPLAUNCH_SIGNING_KEY '${RDPLAUNCH_SIGNING_KEY}' is encrypted: give its passphrase in a file "
-                      "named by RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE (its first line)")
-endif()
-unset(key_text)
-# One passphrase rule for openssl, osslsigncode and rdplaunch-name, which read a file
-# differently once it holds a CR, a NUL or a second line: its one line, with or without
-# a final LF. rdplaunch-name refuses anything else with the same message.
-if(RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE)
-  file(READ "${RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE}" passphrase_hex HEX)
-  string(REGEX REPLACE "0a$" "" passphrase_hex "${passphrase_hex}")
-  string(REGEX MATCHALL ".." passphrase_bytes "${passphrase_hex}")
-  foreach(byte 0d 0a 00)
-    if(byte IN_LIST passphrase_bytes)
-      message(FATAL_ERROR "the passphrase file ${RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE} must hold the passphrase alone "
-                          "on one line: no CR, no NUL, nothing after its line end")
-    endif()
-  endforeach()
-  unset(passphrase_hex)
-  unset(passphrase_bytes)
-endif()
-if(RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE)
-  set(RDPLAUNCH_OPENSSL_PASSIN -passin "file:${RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE}")
-else()
-  set(RDPLAUNCH_OPENSSL_PASSIN -passin "pass:")
-endif()
-function(rdplaunch_openssl output)
-  execute_process(COMMAND ${RDPLAUNCH_OPENSSL} ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err
-                  INPUT_FILE /dev/null OUTPUT_STRIP_TRAILING_WHITESPACE)
-  if(NOT status EQUAL 0)
-    set(${output} "" PARENT_SCOPE)
-  else()
-    set(${output} "${out}" PARENT_SCOPE)
-  endif()
-endfunction()
-
-rdplaunch_openssl(certificate_key x509 -in "${RDPLAUNCH_SIGNING_CERT}" -noout -pubkey)
-if(NOT certificate_key)
-  message(FATAL_ERROR "RDPLAUNCH_SIGNING_CERT: '${RDPLAUNCH_SIGNING_CERT}' is not a PEM certificate")
-endif()
-rdplaunch_openssl(private_key_public_part pkey -in "${RDPLAUNCH_SIGNING_KEY}" ${RDPLAUNCH_OPENSSL_PASSIN} -pubout)
-if(NOT private_key_public_part)
-  message(FATAL_ERROR "RDPLAUNCH_SIGNING_KEY: '${RDPLAUNCH_SIGNING_KEY}' is not a PEM private key, or the passphrase "
-                      "in RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE does not open it")
-endif()
-if(NOT certificate_key STREQUAL private_key_public_part)
-  message(FATAL_ERROR "RDPLAUNCH_SIGNING_KEY does not match RDPLAUNCH_SIGNING_CERT: they are not one key pair")
-endif()
-# A certificate that cannot sign connection files stops the build here, for the reasons
-# rdplaunch-name gives: a key that is not RSA of at least 2048 bits, a key usage without
-# digital signature, purposes that include neither code signing nor server authentication,
-# or a certificate not valid now.
-rdplaunch_openssl(certificate_text x509 -in "${RDPLAUNCH_SIGNING_CERT}" -noout -text)
-set(certificate_problem "")
-if(NOT certificate_text MATCHES "Public Key Algorithm: rsaEncryption")
-  set(certificate_problem "its key is not an RSA key")
-elseif(certificate_text MATCHES "Public-Key: \\(([0-9]+) bit\\)" AND CMAKE_MATCH_1 LESS 2048)
-  set(certificate_problem "its RSA key has ${CMAKE_MATCH_1} bits, fewer than 2048")
-elseif(certificate_text MATCHES "X509v3 Key Usage:[^\n]*\n([^\n]*)" AND NOT CMAKE_MATCH_1 MATCHES "Digital Signature")
-  set(certificate_problem "its key usage does not allow digital signatures")
-elseif(certificate_text MATCHES "X509v3 Extended Key Usage:[^\n]*\n([^\n]*)"
-       AND NOT CMAKE_MATCH_1 MATCHES "Code Signing|TLS Web Server Authentication|Any Extended Key Usage")
-  set(certificate_problem "its extended key usage allows neither code signing nor server authentication")
-else()
-  rdplaunch_openssl(not_before x509 -in "${RDPLAUNCH_SIGNING_CERT}" -noout -startdate -dateopt iso_8601)
-  string(REGEX REPLACE "^notBefore=" "" not_before "${not_before}")
-  string(TIMESTAMP now "%Y-%m-%d %H:%M:%SZ" UTC)
-  execute_process(COMMAND ${RDPLAUNCH_OPENSSL} x509 -in "${RDPLAUNCH_SIGNING_CERT}" -noout -checkend 0
-                  RESULT_VARIABLE expires OUTPUT_QUIET ERROR_QUIET INPUT_FILE /dev/null)
-  if(not_before STRGREATER now)
-    set(certificate_problem "it is not valid yet")
-  elseif(NOT expires EQUAL 0)
-    set(certificate_problem "it has expired")
-  endif()
-endif()
-if(certificate_problem)
-  message(FATAL_ERROR "the certificate ${RDPLAUNCH_SIGNING_CERT} cannot sign connection files: ${certificate_problem}")
-endif()
-if(RDPLAUNCH_SIGNING_CHAIN)
-  rdplaunch_openssl(chain_subject x509 -in "${RDPLAUNCH_SIGNING_CHAIN}" -noout -subject)
-  if(NOT chain_subject)
-    message(FATAL_ERROR "RDPLAUNCH_SIGNING_CHAIN: '${RDPLAUNCH_SIGNING_CHAIN}' holds no PEM certificate")
-  endif()
-endif()
-
-# What a hosting service puts into the policy of trusted publishers' thumbprints.
-rdplaunch_openssl(subject x509 -in "${RDPLAUNCH_SIGNING_CERT}" -noout -nameopt RFC2253 -subject)
-rdplaunch_openssl(fingerprint x509 -in "${RDPLAUNCH_SIGNING_CERT}" -noout -fingerprint -sha1)
-string(REGEX REPLACE "^.*=" "" fingerprint "${fingerprint}")
-string(REPLACE ":" "" RDPLAUNCH_SIGNING_THUMBPRINT "${fingerprint}")
-string(REGEX REPLACE "^subject=" "" subject "${subject}")
-message(STATUS "Signing with: ${subject}")
-message(STATUS "SHA-1 thumbprint: ${RDPLAUNCH_SIGNING_THUMBPRINT}")
-set(RDPLAUNCH_SIGNING ON)
-
-# The connection files' signatures. Their bytes depend only on the profile table, the
-# template and the servers, so every file the launcher can write is signed here, by the
-# hosting service's tool built natively from the same sources, and the signatures are
-# compiled in: the key never enters the executable, and the launcher does no cryptography.
-# They are made again whenever any of that changes (a server name comes in through the
-# generated hosts header), and the launcher's build fails if a file it can write has no
-# signature (src/launch/profiles.cpp).
+# Whether certificate, key, chain and passphrase can sign at all is the signing policy's to
+# say (src/rdpfile/signing_policy.cpp), the same for the build as for rdplaunch-name: the
+# tool, built natively from these sources, is asked here, and its answer stops the
+# configuration or names the certificate. Nothing here ever reads the terminal: an
+# encrypted key is opened with the passphrase file or not at all.
 set(RDPLAUNCH_TOOLS_DIR ${CMAKE_BINARY_DIR}/native-tools)
 set(host_options)
 foreach(letter A B C D E)
@@ -170,9 +61,52 @@ execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=CC --unset=CXX --unset=C
                         -DCMAKE_C_COMPILER=cc -DCMAKE_CXX_COMPILER=c++
                         -DCMAKE_BUILD_TYPE=Release -DRDPLAUNCH_TOOLS_ONLY=ON ${host_options}
                 RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
-if(NOT status EQUAL 0)
-  message(FATAL_ERROR "configuring the native signing tool failed (it needs g++ and libssl-dev):\n${output}")
+if(status EQUAL 0)
+  execute_process(COMMAND ${CMAKE_COMMAND} --build ${RDPLAUNCH_TOOLS_DIR} --target rdplaunch-name
+                  RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
 endif()
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "building the native signing tool failed (it needs g++, libssl-dev and nlohmann-json3-dev):\n${output}")
+endif()
+set(identity_arguments --cert "${RDPLAUNCH_SIGNING_CERT}" --key "${RDPLAUNCH_SIGNING_KEY}")
+if(RDPLAUNCH_SIGNING_CHAIN)
+  list(APPEND identity_arguments --chain "${RDPLAUNCH_SIGNING_CHAIN}")
+endif()
+if(RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE)
+  list(APPEND identity_arguments --key-password-file "${RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE}")
+endif()
+execute_process(COMMAND ${RDPLAUNCH_TOOLS_DIR}/rdplaunch-name identity ${identity_arguments} --json
+                RESULT_VARIABLE status OUTPUT_VARIABLE identity ERROR_VARIABLE identity_error INPUT_FILE /dev/null)
+string(JSON identity_valid ERROR_VARIABLE json_error GET "${identity}" valid)
+if(NOT status EQUAL 0 OR NOT identity_valid)
+  string(JSON problem ERROR_VARIABLE json_error GET "${identity}" error)
+  if(json_error)
+    set(problem "${identity}${identity_error}")
+  endif()
+  message(FATAL_ERROR "signing cannot start: ${problem}")
+endif()
+# What a hosting service puts into the policy of trusted publishers' thumbprints, and the
+# date by which it must sign with the next certificate, rebuild and hand the new launcher out.
+string(JSON subject GET "${identity}" publisher)
+string(JSON RDPLAUNCH_SIGNING_THUMBPRINT GET "${identity}" thumbprint)
+string(JSON expires GET "${identity}" expires)
+message(STATUS "Signing with: ${subject}")
+message(STATUS "SHA-1 thumbprint: ${RDPLAUNCH_SIGNING_THUMBPRINT}")
+message(STATUS "The certificate expires on ${expires}")
+string(JSON warning_type TYPE "${identity}" warning)
+if(warning_type STREQUAL "STRING")
+  string(JSON warning GET "${identity}" warning)
+  message(WARNING "${warning}")
+endif()
+set(RDPLAUNCH_SIGNING ON)
+
+# The connection files' signatures. Their bytes depend only on the profile table, the
+# template and the servers, so every file the launcher can write is signed here, by the
+# hosting service's tool built natively from the same sources, and the signatures are
+# compiled in: the key never enters the executable, and the launcher does no cryptography.
+# They are made again whenever any of that changes (a server name comes in through the
+# generated hosts header), and the launcher's build fails if a file it can write has no
+# signature (src/launch/profiles.cpp).
 set(signing_arguments --cert "${RDPLAUNCH_SIGNING_CERT}" --key "${RDPLAUNCH_SIGNING_KEY}")
 if(RDPLAUNCH_SIGNING_CHAIN)
   list(APPEND signing_arguments --chain "${RDPLAUNCH_SIGNING_CHAIN}")
@@ -189,4 +123,3 @@ add_custom_command(OUTPUT ${RDPLAUNCH_SIGNATURES_HEADER}
   COMMENT "Signing the connection files" VERBATIM)
 add_custom_target(rdplaunch_file_signatures DEPENDS ${RDPLAUNCH_SIGNATURES_HEADER})
 add_dependencies(rdplaunch_core rdplaunch_file_signatures)
-set(RDPLAUNCH_SIGNATURES_INCLUDE_DIR ${CMAKE_BINARY_DIR}/signatures)

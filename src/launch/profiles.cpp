@@ -37,8 +37,9 @@ constexpr std::array kProfiles{
 // are made from the same table and servers; one missing means they were made for another
 // table or other servers, and the build stops here, at the row whose file lacks one.
 constexpr bool HasCompiledSignature(const ConnectionTarget& target) {
-  return kFileSignatures.empty() || CompiledSignatureOf(target) != nullptr;  // an unsigned build signs nothing
+  return !kSignedBuild || CompiledSignatureOf(target) != nullptr;  // an unsigned build signs nothing
 }
+static_assert(!kSignedBuild || !kFileSignatures.empty(), "a signed build's signatures table is empty");
 
 // Each row is checked in an instantiation of its own, so the compiler's message names the
 // row (kRow, counted from 0) whose file, or whose companion file, has no signature.

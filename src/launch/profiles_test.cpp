@@ -61,7 +61,9 @@ TEST(ProfileFiles, AreExactlyTheFilesWrittenOutLineByLine) {
 // page, the usual lines, the alternate address, then the signscope and signature lines.
 TEST(ProfileFiles, ASignedFileIsTheLinesThenItsScopeAndSignatureInUtf16) {
   const ConnectionTarget& target = ProfileTable()[0].target;
-  const FileSignature signature{target.alias, target.host, target.port, "Full Address", "AAAA"};
+  // Another port's signature first: only the file's own alias, host and port pick one.
+  const FileSignature signatures[] = {{target.alias, target.host, "3396", "Full Address", "BBBB"},
+                                      {target.alias, target.host, target.port, "Full Address", "AAAA"}};
   const std::string text = ExpectedConnectionFile("3395", kHostA, "PELTA8") +
                            "alternate full address:s:" + std::string(kHostA) +
                            "\r\nsignscope:s:Full Address\r\nsignature:s:AAAA\r\n";
@@ -70,7 +72,7 @@ TEST(ProfileFiles, ASignedFileIsTheLinesThenItsScopeAndSignatureInUtf16) {
   for (const unsigned codePage : {1251u, 1252u}) {
     testing::FakePlatform platform;
     platform.ansiCodePage = codePage;
-    WriteConnectionFile(platform, target, std::span(&signature, 1));
+    WriteConnectionFile(platform, target, signatures);
     EXPECT_EQ(platform.files.at(std::string(testing::FakePlatform::kDesktop) + "\\" + std::string(target.displayName) +
                                 ".rdp"),
               expected)

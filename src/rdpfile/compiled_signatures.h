@@ -1,11 +1,11 @@
-// The signatures of the connection files compiled into the launcher. The build puts one
-// rdpfile/signatures.h on the include path: an empty table (src/rdpfile/unsigned), or the
-// one made on the build machine with the hosting service's certificate and key (see
-// cmake/Signing.cmake).
+// The signatures of the connection files compiled into the launcher. The build generates
+// one rdpfile/signatures.h into its own folder: an empty table (cmake/unsigned-signatures.h.in),
+// or the one made on the build machine with the hosting service's certificate and key
+// (see cmake/Signing.cmake).
 #pragma once
 
 #include "rdpfile/connection_file.h"
-#include "rdpfile/signatures.h"  // kFileSignatures
+#include "rdpfile/signatures.h"  // kSignedBuild, kFileSignatures
 
 namespace rdplaunch {
 

@@ -3,6 +3,8 @@
 // made on the build machine (src/signing) and compiled into the launcher.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,6 +45,10 @@ std::vector<std::string> SignedFileLines(const ConnectionTarget& target, const F
 std::string SignedFileContent(const ConnectionTarget& target, const FileSignature& signature);
 
 inline constexpr std::string_view kSignScopePrefix = "signscope:s:";
+// The signature block's header before the DER: three little-endian 32-bit words, these
+// two and the DER's length.
+inline constexpr std::uint32_t kSignatureHeaderWords[] = {0x00010001, 0x00000001};
+inline constexpr std::size_t kSignatureHeaderSize = 12;
 inline constexpr std::string_view kSignaturePrefix = "signature:s:";
 
 }  // namespace rdplaunch

@@ -12,6 +12,7 @@
 
 #include "rdpfile/connection_file.h"
 #include "rdpfile/signed_file.h"
+#include "rdpfile/signing_policy.h"
 
 namespace rdplaunch {
 
@@ -19,9 +20,8 @@ namespace {
 
 using Units = std::u16string_view;
 
-// The header before the DER: three little-endian 32-bit values, 0x00010001, 1 and the length.
-constexpr std::uint32_t kHeaderWords[] = {0x00010001, 0x00000001};
-constexpr std::size_t kHeaderSize = 12;
+// A refusal names this many refused settings at most, and counts the rest.
+constexpr std::size_t kRefusalsShown = 20;
 
 // Every character Unicode counts as white space, and the invisible ones a reader could
 // take for nothing: all are ignored around a name, as a client may ignore them.
@@ -81,12 +81,12 @@ const SecureIndex& Index() {
   return index;
 }
 
-// Settings a signed file of ours never leaves unsigned, because unsigned they would send
-// the user's devices or account somewhere the signature did not agree to.
-bool RedirectsOrCarriesAnAccount(const std::string& name) {
-  static const std::set<std::string> kNamed{
-      "username", "domain", "password 51", "gatewayusername", "gatewaydomain", "gatewayaccesstoken", "clear password"};
-  return kNamed.contains(name) || name.ends_with("storedirect") || name.starts_with("redirect");
+// Code units as UTF-8, for the policy's rules; a value outside ASCII matches none of them,
+// so each such unit stands as one byte that no rule allows.
+std::string Narrow(Units units) {
+  std::string text;
+  for (const char16_t unit : units) text += unit < 0x80 ? static_cast<char>(unit) : '\x80';
+  return text;
 }
 
 std::optional<std::uint8_t> Base64Digit(char16_t unit) {
@@ -128,11 +128,12 @@ std::uint32_t WordAt(std::string_view bytes, std::size_t offset) {
 std::string DerOf(Units value, std::string& der) {
   const std::optional<std::string> block = FromBase64(value);
   if (!block) return "the signature value is not base64";
-  if (block->size() < kHeaderSize || WordAt(*block, 0) != kHeaderWords[0] || WordAt(*block, 4) != kHeaderWords[1]) {
+  if (block->size() < kSignatureHeaderSize || WordAt(*block, 0) != kSignatureHeaderWords[0] ||
+      WordAt(*block, 4) != kSignatureHeaderWords[1]) {
     return "the signature block has no valid header";
   }
-  if (WordAt(*block, 8) != block->size() - kHeaderSize) return "the signature block's length is not its size";
-  der = block->substr(kHeaderSize);
+  if (WordAt(*block, 8) != block->size() - kSignatureHeaderSize) return "the signature block's length is not its size";
+  der = block->substr(kSignatureHeaderSize);
   // One SEQUENCE, its length in the short or the long form, and nothing after it.
   if (der.size() < 2 || static_cast<unsigned char>(der[0]) != 0x30) return "the signature is not a DER sequence";
   std::size_t length = static_cast<unsigned char>(der[1]);
@@ -171,6 +172,8 @@ SignedFileReading ReadSignedFile(std::string_view fileBytes) {
   std::optional<Units> scope;
   std::optional<Units> signature;
   std::set<std::string> uncovered;
+  std::set<std::string> refusedNames;  // the settings outside the signature that the policy refuses
+  std::string refusedSettings;         // the first kRefusalsShown of them, each with why
   SignedFileReading reading;
   const Units all(text);
   std::size_t number = 0;
@@ -208,7 +211,13 @@ SignedFileReading ReadSignedFile(std::string_view fileBytes) {
       }
       secureLines[secure->second] = line;
     } else {
+      const Units type =
+          typeEnd == Units::npos ? line.substr(nameEnd + 1) : line.substr(nameEnd + 1, typeEnd - nameEnd - 1);
       uncovered.insert(*name);
+      std::string problem = UnsignedSettingProblem(*name, Narrow(type), Narrow(value));
+      if (!problem.empty() && refusedNames.insert(*name).second && refusedNames.size() <= kRefusalsShown) {
+        refusedSettings += (refusedSettings.empty() ? "" : "; ") + problem;
+      }
     }
   }
   if (!scope || !signature) return Refused("the file is not signed: it has no signscope or no signature line");
@@ -236,11 +245,10 @@ SignedFileReading ReadSignedFile(std::string_view fileBytes) {
                      "' is a secure setting outside the signature's scope");
     }
   }
-  for (const std::string& name : uncovered) {
-    if (RedirectsOrCarriesAnAccount(name)) {
-      return Refused("'" + name + "' is not covered by the signature and redirects a device or carries an account");
-    }
+  if (refusedNames.size() > kRefusalsShown) {
+    refusedSettings += "; and " + std::to_string(refusedNames.size() - kRefusalsShown) + " more";
   }
+  if (!refusedSettings.empty()) return Refused(refusedSettings);
   reading.message += Utf16Le(Units16(kSignScopePrefix)) + Utf16Le(*scope) + Utf16Le(u"\r\n") + std::string(2, '\0');
   if (std::string error = DerOf(*signature, reading.der); !error.empty()) return Refused(error);
   reading.uncovered.assign(uncovered.begin(), uncovered.end());

@@ -12,10 +12,12 @@
 #include <openssl/x509v3.h>
 
 #include <cstdint>
+#include <ctime>
 #include <optional>
 #include <vector>
 
 #include "rdpfile/signed_file_reader.h"
+#include "rdpfile/signing_policy.h"
 
 namespace rdplaunch {
 
@@ -33,10 +35,7 @@ using Store = std::unique_ptr<X509_STORE, Deleter<X509_STORE, X509_STORE_free>>;
 
 void FreeCertificates(STACK_OF(X509) * certificates) { sk_X509_pop_free(certificates, X509_free); }
 using Certificates = std::unique_ptr<STACK_OF(X509), Deleter<STACK_OF(X509), FreeCertificates>>;
-
-// The header before the DER: three little-endian 32-bit values, 0x00010001, 1 and the
-// length (the reader in src/rdpfile checks them).
-constexpr std::uint32_t kHeaderWords[] = {0x00010001, 0x00000001};
+void FreeStack(STACK_OF(X509) * certificates) { sk_X509_free(certificates); }  // not the certificates in it
 
 std::string OpenSslError() {
   const unsigned long code = ERR_get_error();
@@ -84,25 +83,54 @@ std::string ThumbprintOf(X509* certificate) {
   return Hex(digest, size);
 }
 
-// Why a certificate cannot sign connection files, or nothing: an RSA key of at least 2048
-// bits; where it limits its key's use, digital signature among the uses; where it limits
-// its purposes, code signing or server authentication among them (servers' TLS
-// certificates are what connection files are commonly signed with); and, to sign with
-// it, valid now. OpenSSL answers "all" for a use or purpose the certificate leaves open.
-std::string CertificateProblem(X509* certificate, bool signing) {
+std::int64_t SecondsOf(const ASN1_TIME* time) {
+  std::tm parts{};
+  if (ASN1_TIME_to_tm(time, &parts) != 1) return 0;
+  return static_cast<std::int64_t>(timegm(&parts));
+}
+
+std::int64_t Now() { return static_cast<std::int64_t>(std::time(nullptr)); }
+
+// What the policy asks of a certificate, read with OpenSSL. A use or purpose the
+// certificate leaves open (no such extension) is not taken as allowed: the policy says
+// what it needs.
+CertificateFacts FactsOf(X509* certificate) {
+  CertificateFacts facts;
   EVP_PKEY* key = X509_get0_pubkey(certificate);
-  if (key == nullptr || EVP_PKEY_get_base_id(key) != EVP_PKEY_RSA) return "its key is not an RSA key";
-  if (const int bits = EVP_PKEY_get_bits(key); bits < 2048) {
-    return "its RSA key has " + std::to_string(bits) + " bits, fewer than 2048";
+  facts.rsa = key != nullptr && EVP_PKEY_get_base_id(key) == EVP_PKEY_RSA;
+  facts.keyBits = key == nullptr ? 0 : EVP_PKEY_get_bits(key);
+  const std::uint32_t flags = X509_get_extension_flags(certificate);
+  facts.keyUsage = (flags & EXFLAG_KUSAGE) != 0;
+  facts.digitalSignature = facts.keyUsage && (X509_get_key_usage(certificate) & KU_DIGITAL_SIGNATURE) != 0;
+  facts.extendedKeyUsage = (flags & EXFLAG_XKUSAGE) != 0;
+  const std::uint32_t purposes = facts.extendedKeyUsage ? X509_get_extended_key_usage(certificate) : 0;
+  facts.codeSigning = (purposes & XKU_CODE_SIGN) != 0;
+  facts.serverAuthentication = (purposes & XKU_SSL_SERVER) != 0;
+  facts.anyPurpose = (purposes & XKU_ANYEKU) != 0;
+  facts.ca = (flags & EXFLAG_CA) != 0;
+  facts.notBefore = SecondsOf(X509_get0_notBefore(certificate));
+  facts.notAfter = SecondsOf(X509_get0_notAfter(certificate));
+  return facts;
+}
+
+// The digest a signer used, and the one its signature algorithm names, if any.
+std::string SignerDigestProblem(CMS_ContentInfo* cms) {
+  STACK_OF(CMS_SignerInfo)* infos = CMS_get0_SignerInfos(cms);
+  if (infos == nullptr || sk_CMS_SignerInfo_num(infos) != 1) return "the signature has no single signer";
+  X509_ALGOR* digest = nullptr;
+  X509_ALGOR* signature = nullptr;
+  CMS_SignerInfo_get0_algs(sk_CMS_SignerInfo_value(infos, 0), nullptr, nullptr, &digest, &signature);
+  const ASN1_OBJECT* object = nullptr;
+  X509_ALGOR_get0(&object, nullptr, nullptr, digest);
+  const int digestNid = OBJ_obj2nid(object);
+  if (std::string problem = DigestProblem(digestNid == NID_undef ? "" : OBJ_nid2sn(digestNid)); !problem.empty()) {
+    return problem;
   }
-  if ((X509_get_key_usage(certificate) & KU_DIGITAL_SIGNATURE) == 0) {
-    return "its key usage does not allow digital signatures";
+  X509_ALGOR_get0(&object, nullptr, nullptr, signature);
+  int named = NID_undef;
+  if (OBJ_find_sigid_algs(OBJ_obj2nid(object), &named, nullptr) == 1 && named != NID_undef) {
+    return DigestProblem(OBJ_nid2sn(named));
   }
-  if ((X509_get_extended_key_usage(certificate) & (XKU_CODE_SIGN | XKU_SSL_SERVER | XKU_ANYEKU)) == 0) {
-    return "its extended key usage allows neither code signing nor server authentication";
-  }
-  if (signing && X509_cmp_current_time(X509_get0_notBefore(certificate)) > 0) return "it is not valid yet";
-  if (signing && X509_cmp_current_time(X509_get0_notAfter(certificate)) < 0) return "it has expired";
   return {};
 }
 
@@ -129,7 +157,7 @@ int GivenPassphrase(char* buffer, int size, int, void* passphrase) {
   return static_cast<int>(text.size());
 }
 
-SignatureCheck Bad(std::string reason) { return {false, std::move(reason), {}, {}, false, {}}; }
+SignatureCheck Bad(std::string reason) { return {false, std::move(reason), {}, {}, false, {}, {}}; }
 
 }  // namespace
 
@@ -151,7 +179,7 @@ std::variant<SigningIdentity, std::string> SigningIdentity::Load(const SigningFi
   Bio certificateBio = MemoryOf(files.certificate.text);
   parts->certificate.reset(PEM_read_bio_X509(certificateBio.get(), nullptr, nullptr, nullptr));
   if (!parts->certificate) return certificatePath + " is not a PEM certificate: " + OpenSslError();
-  if (const std::string problem = CertificateProblem(parts->certificate.get(), true); !problem.empty()) {
+  if (const std::string problem = SignerProblem(FactsOf(parts->certificate.get()), Now()); !problem.empty()) {
     return "the certificate " + certificatePath + " cannot sign connection files: " + problem;
   }
   std::optional<std::string> passphrase = files.passphrase;
@@ -193,7 +221,7 @@ std::string SigningIdentity::Sign(std::string_view message) const {
   const int size = i2d_CMS_ContentInfo(cms.get(), &der);
   if (size <= 0) return {};
   std::string bytes;
-  for (const std::uint32_t word : kHeaderWords) PutWord(bytes, word);
+  for (const std::uint32_t word : kSignatureHeaderWords) PutWord(bytes, word);
   PutWord(bytes, static_cast<std::uint32_t>(size));
   bytes.append(reinterpret_cast<const char*>(der), static_cast<std::size_t>(size));
   OPENSSL_free(der);
@@ -201,6 +229,10 @@ std::string SigningIdentity::Sign(std::string_view message) const {
 }
 
 std::string SigningIdentity::Subject() const { return SubjectOf(parts_->certificate.get()); }
+std::string SigningIdentity::Expires() const { return IsoTime(FactsOf(parts_->certificate.get()).notAfter); }
+std::string SigningIdentity::ExpiryWarning() const {
+  return rdplaunch::ExpiryWarning(FactsOf(parts_->certificate.get()), Now());
+}
 std::string SigningIdentity::Thumbprint() const { return ThumbprintOf(parts_->certificate.get()); }
 
 MadeSignature SignConnectionFile(const SigningIdentity& identity, const ConnectionTarget& target) {
@@ -213,48 +245,72 @@ std::string SignedConnectionFileContent(const SigningIdentity& identity, const C
   return SignedFileContent(target, {target.alias, target.host, target.port, made.scope, made.signature});
 }
 
-// The signature is checked over the message the strict reader took from the file's
-// exact bytes (src/rdpfile/signed_file_reader.cpp), and the signer's certificate must be
-// one that may sign files at all.
+namespace {
+
+// With trusted certificates, the signer's chain must lead to one of them, and each
+// certificate on it must allow what the signer signs for. Dates are the policy's to judge,
+// so that a refusal names the date.
+std::string ChainProblem(X509* signer, STACK_OF(X509) * carried, std::string_view trustedPem) {
+  Certificates trusted = ReadCertificates(trustedPem);
+  if (sk_X509_num(trusted.get()) == 0) return "the trusted certificates hold no PEM certificate";
+  Store store(X509_STORE_new());
+  for (int i = 0; i < sk_X509_num(trusted.get()); ++i)
+    X509_STORE_add_cert(store.get(), sk_X509_value(trusted.get(), i));
+  // The given certificate is trusted as it is, whether or not it is a root.
+  X509_STORE_set_flags(store.get(), X509_V_FLAG_PARTIAL_CHAIN | X509_V_FLAG_NO_CHECK_TIME);
+  X509_STORE_set_purpose(store.get(), X509_PURPOSE_ANY);
+  std::unique_ptr<X509_STORE_CTX, Deleter<X509_STORE_CTX, X509_STORE_CTX_free>> context(X509_STORE_CTX_new());
+  if (!context || X509_STORE_CTX_init(context.get(), store.get(), signer, carried) != 1) return OpenSslError();
+  if (X509_verify_cert(context.get()) != 1) {
+    const int error = X509_STORE_CTX_get_error(context.get());
+    ERR_clear_error();
+    return std::string("the signer's certificate does not lead to a trusted one: ") +
+           X509_verify_cert_error_string(error);
+  }
+  const CertificateFacts signerFacts = FactsOf(signer);
+  STACK_OF(X509)* chain = X509_STORE_CTX_get0_chain(context.get());
+  for (int i = 1; i < sk_X509_num(chain); ++i) {
+    X509* issuer = sk_X509_value(chain, i);
+    if (std::string problem = IssuerProblem(signerFacts, FactsOf(issuer), Now()); !problem.empty()) {
+      return "the certificate " + SubjectOf(issuer) + " on the signer's chain cannot vouch for it: " + problem;
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+// The signature is checked over the message the strict reader took from the file's exact
+// bytes (src/rdpfile/signed_file_reader.cpp); its digest, the signer's certificate and,
+// with trusted certificates, its chain by the signing policy (src/rdpfile/signing_policy.cpp).
 SignatureCheck CheckSignedFile(std::string_view fileBytes, std::string_view trustedPem) {
   const SignedFileReading reading = ReadSignedFile(fileBytes);
   if (!reading.refusal.empty()) return Bad(reading.refusal);
   const auto* der = reinterpret_cast<const unsigned char*>(reading.der.data());
   Cms cms(d2i_CMS_ContentInfo(nullptr, &der, static_cast<long>(reading.der.size())));
   if (!cms) return Bad("the signature is not a CMS structure: " + OpenSslError());
+  if (std::string problem = SignerDigestProblem(cms.get()); !problem.empty()) return Bad(problem);
 
-  Store store(X509_STORE_new());
-  unsigned flags = CMS_BINARY | CMS_DETACHED;
-  const bool checkPublisher = !trustedPem.empty();
-  if (!checkPublisher) {
-    flags |= CMS_NO_SIGNER_CERT_VERIFY;
-  } else {
-    Certificates trusted = ReadCertificates(trustedPem);
-    if (sk_X509_num(trusted.get()) == 0) return Bad("the trusted certificates hold no PEM certificate");
-    for (int i = 0; i < sk_X509_num(trusted.get()); ++i)
-      X509_STORE_add_cert(store.get(), sk_X509_value(trusted.get(), i));
-    // The given certificate is trusted as it is, whether or not it is a root; what the
-    // signer's own certificate may do is checked below, as signing checks it.
-    X509_STORE_set_flags(store.get(), X509_V_FLAG_PARTIAL_CHAIN);
-    X509_STORE_set_purpose(store.get(), X509_PURPOSE_ANY);
-  }
   Bio content = MemoryOf(reading.message);
-  if (CMS_verify(cms.get(), nullptr, store.get(), content.get(), nullptr, flags) != 1) {
+  constexpr unsigned kFlags = CMS_BINARY | CMS_DETACHED | CMS_NO_SIGNER_CERT_VERIFY;
+  if (CMS_verify(cms.get(), nullptr, nullptr, content.get(), nullptr, kFlags) != 1) {
     return Bad("the signature does not verify: " + OpenSslError());
   }
   STACK_OF(X509)* signers = CMS_get0_signers(cms.get());
-  SignatureCheck check{true, {}, {}, {}, checkPublisher, reading.uncovered};
-  if (signers == nullptr || sk_X509_num(signers) != 1) {
-    sk_X509_free(signers);
-    return Bad("the signature has no single signer");
-  }
+  const std::unique_ptr<STACK_OF(X509), Deleter<STACK_OF(X509), FreeStack>> signersOwned(signers);
+  if (signers == nullptr || sk_X509_num(signers) != 1) return Bad("the signature has no single signer");
   X509* signer = sk_X509_value(signers, 0);
-  check.publisher = SubjectOf(signer);
-  check.thumbprint = ThumbprintOf(signer);
-  const std::string problem = CertificateProblem(signer, false);
-  sk_X509_free(signers);
-  if (!problem.empty()) return Bad("the signer's certificate cannot sign connection files: " + problem);
-  return check;
+  const CertificateFacts facts = FactsOf(signer);
+  if (std::string problem = SignerProblem(facts, Now()); !problem.empty()) {
+    return Bad("the signer's certificate cannot sign connection files: " + problem);
+  }
+  const bool checkPublisher = !trustedPem.empty();
+  if (checkPublisher) {
+    Certificates carried(CMS_get1_certs(cms.get()));
+    if (std::string problem = ChainProblem(signer, carried.get(), trustedPem); !problem.empty()) return Bad(problem);
+  }
+  return {
+      true, {}, SubjectOf(signer), ThumbprintOf(signer), checkPublisher, reading.uncovered, IsoTime(facts.notAfter)};
 }
 
 std::size_t CertificateCount(std::string_view pem) {

@@ -39,7 +39,9 @@ class SigningIdentity {
   // The value of a file's signature line for this message, or an empty text when signing failed.
   std::string Sign(std::string_view message) const;
   std::string Subject() const;
-  std::string Thumbprint() const;  // SHA-1, uppercase hexadecimal
+  std::string Thumbprint() const;     // SHA-1, uppercase hexadecimal
+  std::string Expires() const;        // ISO 8601
+  std::string ExpiryWarning() const;  // when it expires soon, or nothing
 
   SigningIdentity(SigningIdentity&&) noexcept;
   SigningIdentity& operator=(SigningIdentity&&) noexcept;
@@ -67,13 +69,15 @@ struct SignatureCheck {
   std::string thumbprint;
   bool publisherChecked = false;       // the signer's chain led to a trusted certificate
   std::vector<std::string> uncovered;  // the settings the signature leaves out, by name
+  std::string expires;                 // the signer's certificate's end, ISO 8601
 };
 
 // Checks a connection file's bytes at least as strictly as the client: rebuilds the
 // signed message from its signscope and lines, refuses whatever the client could read
-// differently from what was signed, and verifies the signature; the signer's chain must
-// lead to one of the certificates in trustedPem when it is given. Without it, a valid
-// signature says nothing of who made it (publisherChecked stays false).
+// differently from what was signed or the signing policy does not allow, and verifies the
+// signature; the signer's chain must lead to one of the certificates in trustedPem when
+// it is given. Without it, a valid signature says nothing of who made it
+// (publisherChecked stays false).
 SignatureCheck CheckSignedFile(std::string_view fileBytes, std::string_view trustedPem);
 
 // How many PEM certificates the text holds.
