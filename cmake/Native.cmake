@@ -7,8 +7,21 @@ target_link_libraries(rdplaunch_signing PUBLIC rdplaunch_core OpenSSL::Crypto)
 
 # The hosting service's tool for making and checking launcher names and connection files.
 find_package(nlohmann_json 3 REQUIRED)
-add_library(rdplaunch_hosting STATIC src/hosting/launch_name_maker.cpp src/hosting/tool_batch.cpp
-                                     src/hosting/tool_commands.cpp src/hosting/tool_files.cpp src/hosting/tool_text.cpp)
+add_library(rdplaunch_hosting STATIC
+  src/hosting/command_check.cpp
+  src/hosting/command_make.cpp
+  src/hosting/command_rdp.cpp
+  src/hosting/command_signatures.cpp
+  src/hosting/command_verify.cpp
+  src/hosting/launch_name_maker.cpp
+  src/hosting/tool_answer.cpp
+  src/hosting/tool_batch.cpp
+  src/hosting/tool_commands.cpp
+  src/hosting/tool_files.cpp
+  src/hosting/tool_inputs.cpp
+  src/hosting/tool_parse.cpp
+  src/hosting/tool_text.cpp
+)
 target_link_libraries(rdplaunch_hosting PUBLIC rdplaunch_core rdplaunch_signing PRIVATE nlohmann_json::nlohmann_json)
 add_executable(rdplaunch-name src/hosting/name_tool_main.cpp)
 target_link_libraries(rdplaunch-name PRIVATE rdplaunch_hosting)
@@ -47,28 +60,39 @@ find_package(GTest REQUIRED)
 include(GoogleTest)
 
 add_executable(unit_tests
-  tests/fakes/allocation_count.cpp
   tests/fakes/expected_files.cpp
   tests/fakes/fake_platform.cpp
   src/failure/failure_reporting_test.cpp
   src/failure/failure_text_test.cpp
   src/hosting/launch_name_maker_test.cpp
+  src/hosting/tool_files_test.cpp
   src/hosting/tool_test.cpp
   src/signing/rdp_signing_test.cpp
   src/launch/launch_name_test.cpp
   src/launch/launch_sequence_test.cpp
   src/launch/profiles_test.cpp
   src/rdpfile/connection_file_test.cpp
+  src/rdpfile/signatures_header_test.cpp
   src/rdpfile/signed_file_reader_test.cpp
   src/text/cp1251_test.cpp
   src/tools/command_lines_test.cpp
 )
 target_include_directories(unit_tests PRIVATE tests)
 target_compile_definitions(unit_tests PRIVATE RDPLAUNCH_EXPECTED_DIR="${CMAKE_SOURCE_DIR}/tests/expected"
-                                              RDPLAUNCH_FIXTURES_DIR="${CMAKE_SOURCE_DIR}/tests/fixtures")
+                                              RDPLAUNCH_FIXTURES_DIR="${CMAKE_SOURCE_DIR}/tests/fixtures"
+                                              RDPLAUNCH_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+                                              RDPLAUNCH_CXX_COMPILER="${CMAKE_CXX_COMPILER}")
 target_link_libraries(unit_tests PRIVATE rdplaunch_hosting rdplaunch_signing nlohmann_json::nlohmann_json GTest::gtest
                                          GTest::gtest_main)
 gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60)
+
+# The tests that replace the global operator new, in a program of their own.
+add_executable(allocation_tests tests/allocation/allocation_test.cpp tests/fakes/allocation_count.cpp
+                                tests/fakes/fake_platform.cpp)
+target_include_directories(allocation_tests PRIVATE tests)
+target_link_libraries(allocation_tests PRIVATE rdplaunch_hosting nlohmann_json::nlohmann_json GTest::gtest
+                                               GTest::gtest_main)
+gtest_discover_tests(allocation_tests DISCOVERY_TIMEOUT 60)
 
 # The end-to-end tests need the Windows builds (presets win32 and win64) and Wine.
 set(RDPLAUNCH_WIN32_BUILD_DIR "" CACHE PATH "Folder of the 32-bit Windows build, for the end-to-end tests")

@@ -61,24 +61,16 @@ void TakeModuleName(std::string_view modulePath, ModuleName& name) {
   Append(name.bytes, name.length, FileNamePart(modulePath).substr(0, kModuleNameLimit));
 }
 
-// The launcher's own file name carries the user's password between its second and third
-// '$'. Failure boxes end up in screenshots, so that field is shown as "***" (up to the
-// end of the name if a third '$' is missing). Bytes are searched exactly as the name is
-// parsed, so the masked field is the one the launcher used as the password.
+// The launcher's own file name carries the user's password. Failure boxes end up in
+// screenshots, so that field is shown as "***".
 void MaskPasswordField(ModuleName& name) {
-  const std::string_view view = name.View();
-  const std::size_t first = view.find('$');
-  if (first == std::string_view::npos) return;
-  const std::size_t second = view.find('$', first + 1);
-  if (second == std::string_view::npos) return;
-  const std::size_t third = view.find('$', second + 1);
-  const std::size_t fieldEnd = third == std::string_view::npos ? view.size() : third;
-
+  const TextRange field = PasswordField(name.View());
+  if (field.Empty()) return;
   char tail[sizeof name.bytes]{};
   std::size_t tailLength = 0;
-  Append(tail, tailLength, view.substr(fieldEnd));
-  name.length = second + 1;
-  Append(name.bytes, name.length, "***");
+  Append(tail, tailLength, name.View().substr(field.end));
+  name.length = field.start;
+  Append(name.bytes, name.length, kMaskedPassword);
   Append(name.bytes, name.length, std::string_view(tail, tailLength));
 }
 

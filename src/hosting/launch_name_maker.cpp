@@ -56,6 +56,14 @@ std::optional<std::string> FirstUnconvertible(std::string_view utf8) {
   return std::nullopt;
 }
 
+// The keys of the profile table, for a message that must not repeat the key it was given
+// (values given in the wrong order would put a password there).
+std::string ProfileKeys() {
+  std::string keys;
+  for (const ProductProfile& profile : ProfileTable()) keys += (keys.empty() ? "" : ", ") + std::string(profile.key);
+  return keys;
+}
+
 struct Field {
   const char* what;
   std::string_view utf8;
@@ -99,11 +107,12 @@ MadeName MakeLaunchName(std::string_view key, std::string_view userName, std::st
 
 // Measured by downloading every code page 1251 character, alone and twice in a row, with
 // Chromium and Firefox: Firefox replaces '%' (and decodes "%41" to "A"), turns a no-break
-// space into a space and a run of spaces into one; both replace DEL and the soft hyphen.
-// The characters Windows forbids are changed too, and refused for that reason already.
+// space into a space and a run of spaces into one; both replace DEL and the soft hyphen,
+// and, as Windows cannot hold them, the control characters and those of kForbiddenInFileNames.
 std::string BrowserChangeIn(std::string_view bytes) {
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     const auto byte = static_cast<unsigned char>(bytes[i]);
+    if (byte < 0x20 || kForbiddenInFileNames.find(bytes[i]) != std::string_view::npos) return Describe(byte);
     if (byte == '%' || byte == 0x7F || byte == 0xA0 || byte == 0xAD) return Describe(byte);
     if (byte == ' ' && i + 1 < bytes.size() && bytes[i + 1] == ' ') return "two spaces in a row";
   }
@@ -150,7 +159,7 @@ NameCheck CheckLaunchName(std::string_view launchName) {
   if (separators == 0) {
     check.renameReason = "the name has no '$': it is not KEY$USER$PASSWORD$.exe";
   } else if (settings.profile == nullptr) {
-    check.renameReason = "the key '" + Cp1251ToUtf8(fields.key) + "' is not in the profile table";
+    check.renameReason = "the key is not one of " + ProfileKeys();
   } else if (fields.userName.empty()) {
     check.renameReason = "the user name is empty";
   } else {

@@ -64,8 +64,8 @@ TEST(MakeLaunchName, RefusesWhatCannotTravelInAFileName) {
       {"PELTA_8", "alice", "日本", "the password contains '日', which has no code page 1251 character"},
       {"PELTA_8", "", "pw", "the user name is empty"},
       {"PELTA_8", "alice", "", "the password is empty"},
-      {"pelta_8", "alice", "pw", "the key 'pelta_8' is not in the profile table"},
-      {"PELTA8", "alice", "pw", "the key 'PELTA8' is not in the profile table"},
+      {"pelta_8", "alice", "pw", "the key is not one of PELTA_8, PELTA_8_Online, "},
+      {"s3cretPW", "alice", "PELTA_8", "the key is not one of PELTA_8, "},  // values in the wrong order
   };
   for (const auto& c : cases) {
     const MadeName made = MakeLaunchName(c.key, c.user, c.password);
@@ -88,12 +88,23 @@ TEST(MakeLaunchName, KeepsTheNameShortEnoughToArriveWhole) {
 TEST(CheckLaunchName, SaysWhyTheLauncherWouldAskNotToRename) {
   const std::pair<const char*, const char*> cases[] = {
       {"rdplaunch.exe", "the name has no '$': it is not KEY$USER$PASSWORD$.exe"},
-      {"PELTA_9$alice$pw$.exe", "the key 'PELTA_9' is not in the profile table"},
+      {"PELTA_9$alice$pw$.exe",
+       "the key is not one of PELTA_8, PELTA_8_Online, PELTA_8_CP_Online, PELTA_NRD, PELTA_NRD_Online, PELTA_KV, "
+       "PELTA_KV_Free, PELTA_KV_Online, PELTA_KV_CP_Online, PELTA_DSW_QN, PELTA_DSW_KW, PELTA_DSW_QS"},
       {"PELTA_8$$pw$.exe", "the user name is empty"},
       {"PELTA_8$alice$pw.exe", "the password is empty: the name has no third '$'"},
       {"PELTA_8$alice$$.exe", "the password is empty"},
   };
   for (const auto& [name, reason] : cases) EXPECT_EQ(CheckLaunchName(name).renameReason, reason) << name;
+  // A copy whose name Windows could not hold, or a browser would change, was not delivered intact.
+  const std::pair<const char*, const char*> changes[] = {
+      {"PELTA_8$al<ice$p>w|x\"y?z*$.exe", "the character '<' (U+003C)"},
+      {"PELTA_8$alice$p*w$.exe", "the character '*' (U+002A)"},
+      {"PELTA_8$a\x01$pw$.exe", "the control character U+0001"},
+      {"PELTA_8$alice$50%$.exe", "the character '%' (U+0025)"},
+      {"PELTA_8$alice$pw$.exe", ""},
+  };
+  for (const auto& [name, change] : changes) EXPECT_EQ(CheckLaunchName(name).browserChange, change) << name;
 }
 
 // The bytes the tool shows are the bytes the launcher writes: both come from the same code.

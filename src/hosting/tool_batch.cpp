@@ -1,124 +1,182 @@
-// Batch mode: requests are read with a JSON library, turned into the same requests the
-// command line gives, and answered by the same handlers.
+// Batch mode: a request line is read exactly (one JSON object of strings and booleans,
+// each field once, no NUL), turned into the request its command's table row describes,
+// and answered by the same handler as the command line.
 #include "hosting/tool_batch.h"
 
-#include <nlohmann/json.hpp>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <nlohmann/json.hpp>
 #include <string>
+#include <variant>
+
+#include "hosting/tool_handlers.h"
 
 namespace rdplaunch {
 
 namespace {
 
-// The fields of each command's request, the command line's value or option each gives,
-// and whether it must be there. Nothing of a request is ever echoed: a field name that is
-// not listed is reported as such, never by its name.
-struct Field {
-  std::string_view name;
-  std::string_view option;  // empty: the next value
-  bool required;
-  bool flag;  // true or false instead of a string
-};
+using Member = std::variant<std::string, bool>;
 
-struct BatchCommand {
-  std::string_view name;
-  std::vector<Field> fields;
-};
+// Nothing of a request is ever repeated in a message: a field is named only when it is one
+// the command takes, never by a name it was given.
+struct RequestReader : nlohmann::json::json_sax_t {
+  std::map<std::string, Member> members;
+  std::string error;
+  std::string name;  // of the member whose value comes next
+  int depth = 0;
 
-const BatchCommand kBatchCommands[] = {
-    {"make",
-     {{"key", {}, true, false},
-      {"user", {}, true, false},
-      {"password", {}, true, false},
-      {"exe", "--exe", false, false},
-      {"out", "--out", false, false}}},
-    {"check", {{"name", {}, true, false}, {"show_password", "--show-password", false, true}}},
-};
-
-}  // namespace
-
-namespace {
-
-Answer OverlongAnswer() {
-  return Answer::Failure(kExitUsage, "the request is longer than " + std::to_string(kMaxRequestBytes) + " bytes");
-}
-
-}  // namespace
-
-Answer AnswerRequest(std::string_view line) {
-  if (line.size() > kMaxRequestBytes) return OverlongAnswer();
-  const nlohmann::json request = nlohmann::json::parse(line, nullptr, false);
-  if (!request.is_object()) return Answer::Failure(kExitUsage, "the request is not one JSON object in UTF-8");
-  const auto command = request.find("command");
-  if (command == request.end() || !command->is_string()) {
-    return Answer::Failure(kExitUsage, "the request has no \"command\" string");
+  bool Refuse(std::string why) {
+    if (error.empty()) error = std::move(why);
+    return false;
   }
-  const BatchCommand* batch = nullptr;
-  for (const BatchCommand& c : kBatchCommands) {
-    if (command->get_ref<const std::string&>() == c.name) batch = &c;
+  bool Value(Member value) {
+    if (depth != 1) return Refuse("the request is not one JSON object in UTF-8");
+    if (!members.emplace(name, std::move(value)).second) return Refuse("the request gives a field twice");
+    return true;
   }
-  if (batch == nullptr) return Answer::Failure(kExitUsage, "the command of a request is \"make\" or \"check\"");
+  bool null() override { return Refuse("a field of the request is null"); }
+  bool boolean(bool value) override { return Value(value); }
+  bool number_integer(number_integer_t) override { return Refuse("a field of the request is a number"); }
+  bool number_unsigned(number_unsigned_t) override { return Refuse("a field of the request is a number"); }
+  bool number_float(number_float_t, const string_t&) override { return Refuse("a field of the request is a number"); }
+  bool string(string_t& value) override {
+    if (value.find('\0') != std::string::npos) return Refuse("the request holds a NUL character");
+    return Value(std::move(value));
+  }
+  bool binary(binary_t&) override { return Refuse("the request is not one JSON object in UTF-8"); }
+  bool start_object(std::size_t) override { return ++depth == 1 || Refuse("a field of the request is an object"); }
+  bool key(string_t& given) override {
+    if (given.find('\0') != std::string::npos) return Refuse("the request holds a NUL character");
+    name = std::move(given);
+    return true;
+  }
+  bool end_object() override { return --depth >= 0; }
+  bool start_array(std::size_t) override { return Refuse("a field of the request is an array"); }
+  bool end_array() override { return false; }
+  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override {
+    return Refuse("the request is not one JSON object in UTF-8");
+  }
+};
 
-  std::vector<std::string> arguments{std::string(batch->name)};
-  std::vector<std::string> options{"--json"};
-  std::size_t known = 1;
-  for (const Field& field : batch->fields) {
-    const auto value = request.find(field.name);
-    const std::string name(field.name);
-    if (value == request.end()) {
-      if (field.required) return Answer::Failure(kExitUsage, "the request has no \"" + name + "\"");
-      continue;
-    }
-    ++known;
-    if (field.flag) {
-      if (!value->is_boolean()) return Answer::Failure(kExitUsage, "\"" + name + "\" is true or false");
-      if (value->get<bool>()) options.emplace_back(field.option);
-      continue;
-    }
-    if (!value->is_string()) return Answer::Failure(kExitUsage, "\"" + name + "\" must be a string");
-    if (field.option.empty()) {
-      arguments.push_back(value->get<std::string>());
+Answer Refused(std::string_view why) { return Answer::Failure(kExitUsage, why); }
+
+// The request a command's row makes of the members: its values from their fields in order,
+// its options from theirs; any other member is refused.
+std::variant<Request, Answer> RequestOf(const CommandRow& command, std::map<std::string, Member>& members) {
+  Request request;
+  request.command = command.name;
+  request.options["--json"];
+  for (const ValueRow& value : command.values) {
+    const auto found = members.find(std::string(value.field));
+    if (found == members.end()) return Refused("the request has no \"" + std::string(value.field) + "\"");
+    const std::string* text = std::get_if<std::string>(&found->second);
+    if (text == nullptr) return Refused("\"" + std::string(value.field) + "\" must be a string");
+    request.values.push_back(std::move(*text));
+    members.erase(found);
+  }
+  for (const OptionRow& option : command.options) {
+    const auto found = option.field.empty() ? members.end() : members.find(std::string(option.field));
+    if (found == members.end()) continue;
+    const std::string field = "\"" + std::string(option.field) + "\"";
+    if (option.values == 0) {
+      const bool* flag = std::get_if<bool>(&found->second);
+      if (flag == nullptr) return Refused(field + " is true or false");
+      if (*flag) request.options[std::string(option.name)];
     } else {
-      options.emplace_back(field.option);
-      options.push_back(value->get<std::string>());
+      std::string* text = std::get_if<std::string>(&found->second);
+      if (text == nullptr || text->empty()) return Refused(field + " must be a string that is not empty");
+      request.options[std::string(option.name)].push_back(std::move(*text));
     }
+    members.erase(found);
   }
-  if (known != request.size()) {
-    return Answer::Failure(kExitUsage, "the request has a field that " + std::string(batch->name) + " does not take");
-  }
-  // The values go first, after "--", so that they stay values whatever they start with.
-  arguments.insert(arguments.begin() + 1, "--");
-  arguments.insert(arguments.end(), options.begin(), options.end());
-  ParsedCommandLine parsed = ParseCommandLine(arguments);
-  return RunCommand(parsed);
+  if (!members.empty()) return Refused("the request has a field that " + std::string(command.name) + " does not take");
+  if (std::string missing = MissingNeed(command, request); !missing.empty()) return Refused(missing);
+  return request;
 }
 
-// A line is read a piece at a time, so an overlong one is skipped without being held.
-int RunBatch(std::istream& in, std::ostream& out) {
+Answer OverlongAnswer() { return Refused("the request is longer than " + std::to_string(kMaxRequestBytes) + " bytes"); }
+
+}  // namespace
+
+Answer AnswerRequest(std::string_view line, ToolStreams& streams) {
+  if (line.size() > kMaxRequestBytes) return OverlongAnswer();
+  // The JSON library would take a raw NUL for the end of its input.
+  if (line.find('\0') != std::string_view::npos) return Refused("the request holds a NUL character");
+  RequestReader reader;
+  nlohmann::json::sax_parse(line, &reader);
+  if (!reader.error.empty()) return Refused(reader.error);
+  const auto command = reader.members.find("command");
+  const std::string* name = command == reader.members.end() ? nullptr : std::get_if<std::string>(&command->second);
+  if (name == nullptr) return Refused("the request has no \"command\" string");
+  const CommandRow* row = FindCommand(*name);
+  if (row == nullptr || !row->inBatch) {
+    std::string commands;
+    for (const CommandRow& c : CommandTable()) {
+      if (c.inBatch) commands += (commands.empty() ? "\"" : " or \"") + std::string(c.name) + "\"";
+    }
+    return Refused("the command of a request is " + commands);
+  }
+  reader.members.erase(command);
+  auto request = RequestOf(*row, reader.members);
+  if (Answer* refused = std::get_if<Answer>(&request)) return std::move(*refused);
+  return RunRequest(*row, std::get<Request>(request), streams);
+}
+
+// A line is read a piece at a time, so an overlong one is skipped without being held. A
+// failure to read is not the end of the input: it is said, and the exit code is 3.
+int RunBatch(int input, std::ostream& out) {
+  ToolStreams streams{input, out};
   std::string line;
   bool overlong = false;
+  const auto answer = [&](const Answer& a) {
+    out << AnswerJson(a) << '\n' << std::flush;
+    return static_cast<bool>(out);
+  };
   const auto answerLine = [&] {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    const Answer answer = overlong ? OverlongAnswer() : AnswerRequest(line);
+    const Answer reply = overlong ? OverlongAnswer() : AnswerRequest(line, streams);
     std::fill(line.begin(), line.end(), '\0');  // it may hold a password
     line.clear();
     overlong = false;
-    out << answer.json << '\n' << std::flush;
-    return static_cast<bool>(out);
+    return answer(reply);
   };
-  for (int c; (c = in.get()) != std::char_traits<char>::eof();) {
-    if (c != '\n') {
-      if (line.size() <= kMaxRequestBytes) {  // one more: a CR before the line end
-        line += static_cast<char>(c);
-      } else {
-        overlong = true;
-      }
-    } else if (!answerLine()) {
+  char buffer[4096];
+  for (;;) {
+    const ssize_t count = read(input, buffer, sizeof buffer);
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) {
+      answer(Answer::Failure(kExitFileError, std::string("cannot read standard input: ") + std::strerror(errno)));
       return kExitFileError;
     }
+    if (count == 0) break;
+    for (ssize_t i = 0; i < count; ++i) {
+      const char c = buffer[i];
+      if (c != '\n') {
+        if (line.size() <= kMaxRequestBytes) {  // one more: a CR before the line end
+          line += c;
+        } else {
+          overlong = true;
+        }
+      } else if (!answerLine()) {
+        return kExitFileError;
+      }
+    }
   }
+  std::fill(buffer, buffer + sizeof buffer, '\0');
   if ((!line.empty() || overlong) && !answerLine()) return kExitFileError;
   return kExitDone;
+}
+
+Answer BatchCommand(const Request&, ToolStreams& streams) {
+  Answer answer;
+  answer.delivered = true;
+  answer.exitCode = RunBatch(streams.input, streams.out);
+  if (answer.exitCode != kExitDone) answer.error = "batch mode ended early";
+  return answer;
 }
 
 }  // namespace rdplaunch

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstddef>
-#include <istream>
 #include <ostream>
 #include <string_view>
 
@@ -14,10 +13,11 @@ namespace rdplaunch {
 inline constexpr std::size_t kMaxRequestBytes = 65536;
 
 // The answer to one request line (without its line end).
-Answer AnswerRequest(std::string_view line);
+Answer AnswerRequest(std::string_view line, ToolStreams& streams);
 
-// Answers every line of in on out, each flushed at once, until the end of in. Returns 0,
-// or kExitFileError when an answer could not be written.
-int RunBatch(std::istream& in, std::ostream& out);
+// Answers every line read from the file descriptor input on out, each flushed at once,
+// until the end of input. Returns 0; kExitFileError when input could not be read (the
+// last answer says why) or an answer could not be written.
+int RunBatch(int input, std::ostream& out);
 
 }  // namespace rdplaunch

@@ -1,20 +1,18 @@
-// rdplaunch-name's commands: one table row each (its values, its options, its usage line
-// and its handler), the parser of a command line that the table drives, and the answers.
+// rdplaunch-name's commands: one table row each, with its values and options as the command
+// line and batch requests give them, what each option needs, its usage line, its help and
+// its handler. Help, usage errors and both parsers come from these rows.
 #pragma once
 
+#include <iosfwd>
 #include <map>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace rdplaunch {
+#include "hosting/tool_answer.h"
 
-inline constexpr int kExitDone = 0;
-inline constexpr int kExitRefused = 1;
-inline constexpr int kExitUsage = 2;
-inline constexpr int kExitFileError = 3;
-inline constexpr int kExitPublisherNotChecked = 4;
+namespace rdplaunch {
 
 // A command's request: its values in order and its options. An option with a value maps
 // to its value (--sign to its two), a flag to nothing.
@@ -27,38 +25,46 @@ struct Request {
   std::string Option(std::string_view option, std::size_t index = 0) const;
 };
 
-// What a command answers: its exit code, the JSON object that --json and batch mode
-// print, the text it prints otherwise, and its error message for standard error.
-struct Answer {
-  int exitCode = kExitDone;
-  std::string json;
-  std::string text;
-  std::string error;
+// Where a handler reads further input (batch mode) and writes answers of its own.
+struct ToolStreams {
+  int input;  // a file descriptor
+  std::ostream& out;
+};
 
-  static Answer Failure(int exitCode, std::string_view message);
+struct ValueRow {
+  std::string_view name;   // on the command line's usage line
+  std::string_view field;  // in a batch request
 };
 
 struct OptionRow {
   std::string_view name;
   int values;              // 0 for a flag; --sign takes 2
   std::string_view needs;  // another option that must be given with it, or empty
+  std::string_view field;  // its field in a batch request (a flag is true or false); empty: none
+  bool required = false;   // the command cannot do without it
 };
 
 struct CommandRow {
   std::string_view name;
-  std::vector<std::string_view> values;  // the names of its values, in order
+  std::vector<ValueRow> values;
   std::vector<OptionRow> options;
   std::string_view usage;  // the rest of its usage line, after the values
   std::string_view help;   // what it does
-  Answer (*handler)(const Request& request);
+  bool inBatch;            // batch mode takes it as a request
+  Answer (*handler)(const Request& request, ToolStreams& streams);
 };
 
 std::span<const CommandRow> CommandTable();
 const CommandRow* FindCommand(std::string_view name);
+const OptionRow* FindOption(const CommandRow& command, std::string_view name);
 
 // The whole help text, and one command's usage line, from the table.
 std::string HelpText();
 std::string UsageLine(const CommandRow& command);
+
+// What an option given without the option it needs says, or nothing: the same rule for
+// the command line and batch requests.
+std::string MissingNeed(const CommandRow& command, const Request& request);
 
 struct ParsedCommandLine {
   Request request;
@@ -73,7 +79,9 @@ struct ParsedCommandLine {
 // before them), then its options, each once.
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
-// Runs a parsed request: wrong usage is answered as such.
-Answer RunCommand(const ParsedCommandLine& parsed);
+// Runs a request: wrong usage is answered as such, and so is a library's failure (out of
+// memory included), so that no request ends the process.
+Answer RunCommand(const ParsedCommandLine& parsed, ToolStreams& streams);
+Answer RunRequest(const CommandRow& command, const Request& request, ToolStreams& streams);
 
 }  // namespace rdplaunch

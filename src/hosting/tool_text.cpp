@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "text/cp1251.h"
+#include "text/path_name.h"
 
 namespace rdplaunch {
 
@@ -31,6 +32,24 @@ void ForEachCharacter(std::string_view bytes, Piece piece, Malformed malformed) 
   }
 }
 
+// Characters that change how the rest of a line shows (bidirectional overrides, which
+// can make a terminal show another name) or that show as nothing: C0 and C1 controls, the
+// line and paragraph separators, and Unicode's format characters.
+bool IsInvisibleOrControl(char32_t c) {
+  return c < 0x20 || (c >= 0x7F && c < 0xA0) || c == 0xAD || (c >= 0x600 && c <= 0x605) || c == 0x61C || c == 0x6DD ||
+         c == 0x70F || c == 0x180E || (c >= 0x200B && c <= 0x200F) || (c >= 0x2028 && c <= 0x202E) ||
+         (c >= 0x2060 && c <= 0x206F) || c == 0xFEFF || (c >= 0xFFF9 && c <= 0xFFFB) || c == 0x110BD ||
+         (c >= 0x1D173 && c <= 0x1D17A) || c == 0xE0001 || (c >= 0xE0020 && c <= 0xE007F);
+}
+
+// \uXXXX, or a surrogate pair of them beyond the first plane (as JSON writes it).
+std::string UnicodeEscape(char32_t c) {
+  if (c < 0x10000) return Escaped("\\u%04X", static_cast<unsigned>(c));
+  const char32_t v = c - 0x10000;
+  return Escaped("\\u%04X", static_cast<unsigned>(0xD800 + (v >> 10))) +
+         Escaped("\\u%04X", static_cast<unsigned>(0xDC00 + (v & 0x3FF)));
+}
+
 }  // namespace
 
 std::string PrintableText(std::string_view bytes) {
@@ -40,8 +59,8 @@ std::string PrintableText(std::string_view bytes) {
       [&](std::string_view piece, char32_t codePoint) {
         if (codePoint < 0x20 || codePoint == 0x7F) {
           out += Escaped("\\x%02X", static_cast<unsigned>(codePoint));
-        } else if (codePoint >= 0x80 && codePoint < 0xA0) {
-          out += Escaped("\\u%04X", static_cast<unsigned>(codePoint));
+        } else if (IsInvisibleOrControl(codePoint)) {
+          out += UnicodeEscape(codePoint);
         } else {
           out += piece;
         }
@@ -60,6 +79,8 @@ std::string JsonString(std::string_view bytes) {
           out += piece;
         } else if (codePoint < 0x20 || codePoint == 0x7F) {
           out += Escaped("\\u%04x", static_cast<unsigned>(codePoint));
+        } else if (IsInvisibleOrControl(codePoint)) {
+          out += UnicodeEscape(codePoint);  // the same text to a JSON reader, and visible as it is
         } else {
           out += piece;
         }
@@ -81,18 +102,14 @@ JsonObject& JsonObject::Number(std::string_view key, long long value) { return M
 JsonObject& JsonObject::Null(std::string_view key) { return Member(key, "null"); }
 JsonObject& JsonObject::Raw(std::string_view key, std::string_view json) { return Member(key, json); }
 
-// The same fields the launcher parses: a name without a second '$' has no password field,
-// one without a third has it up to its end.
-std::string MaskedLaunchName(std::string_view name) {
-  const std::size_t folderEnd = name.find_last_of('/');
+// Only the name after the last folder is a launcher name: a folder's '$' is no field.
+std::string MaskedLaunchName(std::string_view path) {
+  const std::size_t folderEnd = path.find_last_of('/');
   const std::size_t nameStart = folderEnd == std::string_view::npos ? 0 : folderEnd + 1;
-  const std::size_t first = name.find('$', nameStart);
-  if (first == std::string_view::npos) return std::string(name);
-  const std::size_t second = name.find('$', first + 1);
-  if (second == std::string_view::npos) return std::string(name);
-  const std::size_t third = name.find('$', second + 1);
-  return std::string(name.substr(0, second + 1)) + "***" +
-         std::string(third == std::string_view::npos ? std::string_view() : name.substr(third));
+  const TextRange field = PasswordField(path.substr(nameStart));
+  if (field.Empty()) return std::string(path);
+  return std::string(path.substr(0, nameStart + field.start)) + std::string(kMaskedPassword) +
+         std::string(path.substr(nameStart + field.end));
 }
 
 }  // namespace rdplaunch

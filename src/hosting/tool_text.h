@@ -7,9 +7,10 @@
 
 namespace rdplaunch {
 
-// Valid UTF-8 for any bytes, safe on a terminal: a malformed byte and every control
-// character (an escape sequence could retitle or rewrite the reader's terminal) show as
-// the text \xHH, a C1 control as \u0080 to \u009F.
+// Valid UTF-8 for any bytes, safe on a terminal: a malformed byte and every C0 control
+// (an escape sequence could retitle or rewrite the reader's terminal) show as the text
+// \xHH; C1 controls, bidirectional controls, line and paragraph separators and the other
+// format characters as \uXXXX.
 std::string PrintableText(std::string_view bytes);
 
 // A JSON string literal of any bytes: malformed bytes first become the text \xHH, so the

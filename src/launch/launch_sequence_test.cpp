@@ -5,6 +5,7 @@
 #include <new>
 
 #include "failure/failure_reporting.h"
+#include "fakes/expected_files.h"
 #include "fakes/fake_platform.h"
 #include "fakes/run_to_end.h"
 #include "launch/hosts.h"
@@ -94,14 +95,17 @@ TEST_F(LaunchTest, CompanionEditionsLeaveTheSecondFileOnlyAfterTheClientHasEnded
 }
 
 TEST_F(LaunchTest, OtherEditionsLeaveNoCompanionFile) {
-  for (const char* key : {"PELTA_8", "PELTA_8_Online", "PELTA_NRD", "PELTA_NRD_Online", "PELTA_KV", "PELTA_KV_Free",
-                          "PELTA_KV_Online", "PELTA_DSW_QN", "PELTA_DSW_KW", "PELTA_DSW_QS"}) {
+  std::size_t editions = 0;
+  for (const testing::ExpectedProfile& row : testing::ExpectedProfiles()) {
+    if (!row.companionHost.empty()) continue;
+    ++editions;
     FakePlatform fresh;
     platform = fresh;
-    EXPECT_EQ(Run(std::string(key) + "$u$p$.exe"), kExitSuccess);
-    EXPECT_EQ(platform.files.size(), 1u) << key;
+    EXPECT_EQ(Run(row.key + "$u$p$.exe"), kExitSuccess);
+    EXPECT_EQ(platform.files.size(), 1u) << row.key;
     EXPECT_EQ(platform.calls.back(), "Exit 0");
   }
+  EXPECT_EQ(editions, 10u);
 }
 
 TEST_F(LaunchTest, ANameThatDoesNotCarryEverythingShowsOnlyTheRenameMessage) {

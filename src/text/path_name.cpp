@@ -10,4 +10,15 @@ std::string_view FileNamePart(std::string_view path) {
   return last == std::string_view::npos ? path : path.substr(last + 1);
 }
 
+// Bytes are searched exactly as the launcher parses its name, so the field masked is the
+// one the launcher used as the password.
+TextRange PasswordField(std::string_view name) {
+  const std::size_t first = name.find('$');
+  if (first == std::string_view::npos) return {};
+  const std::size_t second = name.find('$', first + 1);
+  if (second == std::string_view::npos) return {};
+  const std::size_t third = name.find('$', second + 1);
+  return {second + 1, third == std::string_view::npos ? name.size() : third};
+}
+
 }  // namespace rdplaunch

@@ -1,0 +1,86 @@
+// Rendering rdplaunch-name's answers.
+#include "hosting/tool_answer.h"
+
+#include "hosting/tool_text.h"
+
+namespace rdplaunch {
+
+Answer Answer::Failure(int exitCode, std::string_view message) {
+  Answer answer;
+  answer.exitCode = exitCode;
+  answer.error = message;
+  return answer;
+}
+
+Answer& Answer::Json(std::string key, AnswerValue value) { return Both(std::move(key), {}, std::move(value)); }
+Answer& Answer::Text(std::string label, AnswerValue value) { return Both({}, std::move(label), std::move(value)); }
+Answer& Answer::Both(std::string key, std::string label, AnswerValue value) {
+  fields.push_back({std::move(key), std::move(label), std::move(value)});
+  return *this;
+}
+
+namespace {
+
+std::string JsonOf(const AnswerValue& value) {
+  if (const auto* text = std::get_if<std::string>(&value)) return JsonString(*text);
+  if (const auto* flag = std::get_if<bool>(&value)) return *flag ? "true" : "false";
+  if (const auto* number = std::get_if<long long>(&value)) return std::to_string(*number);
+  if (const auto* raw = std::get_if<RawJson>(&value)) return raw->json;
+  if (const auto* list = std::get_if<std::vector<std::string>>(&value)) {
+    std::string json;
+    for (const std::string& item : *list) json += (json.empty() ? "" : ", ") + JsonString(item);
+    return "[" + json + "]";
+  }
+  return "null";
+}
+
+std::string TextOf(const AnswerValue& value) {
+  if (const auto* text = std::get_if<std::string>(&value)) return PrintableText(*text);
+  if (const auto* flag = std::get_if<bool>(&value)) return *flag ? "yes" : "no";
+  if (const auto* number = std::get_if<long long>(&value)) return std::to_string(*number);
+  if (const auto* list = std::get_if<std::vector<std::string>>(&value)) {
+    std::string text;
+    for (const std::string& item : *list) text += (text.empty() ? "" : ", ") + PrintableText(item);
+    return text.empty() ? "nothing" : text;
+  }
+  return "none";
+}
+
+}  // namespace
+
+std::string AnswerJson(const Answer& answer) {
+  JsonObject json;
+  if (!answer.error.empty()) return json.Bool("valid", false).Text("error", answer.error).Json();
+  for (const AnswerField& field : answer.fields) {
+    if (!field.key.empty()) json.Raw(field.key, JsonOf(field.value));
+  }
+  return json.Json();
+}
+
+std::string AnswerText(const Answer& answer) {
+  std::string text = answer.headline.empty() ? "" : PrintableText(answer.headline) + "\n";
+  for (const AnswerField& field : answer.fields) {
+    if (!field.label.empty()) text += field.label + TextOf(field.value) + "\n";
+  }
+  return text + answer.bytes;
+}
+
+int Deliver(const Answer& answer, bool json, std::ostream& out, std::ostream& err) {
+  if (answer.delivered) {
+    // Written already, line by line; only its own failure is left to say.
+    if (!answer.error.empty()) err << "rdplaunch-name: " << PrintableText(answer.error) << '\n' << std::flush;
+    return answer.exitCode;
+  }
+  if (json) {
+    out << AnswerJson(answer) << '\n';
+  } else {
+    out << AnswerText(answer);
+    if (!answer.error.empty()) err << "rdplaunch-name: " << PrintableText(answer.error) << '\n';
+  }
+  out.flush();
+  if (out) return answer.exitCode;
+  err << "rdplaunch-name: cannot write the answer to standard output\n" << std::flush;
+  return kExitFileError;
+}
+
+}  // namespace rdplaunch

@@ -1,0 +1,228 @@
+// rdplaunch-name's files, its commands' answers and its batch mode, in a folder of their
+// own. JSON answers are read back with a JSON library, independently of the code that
+// writes them.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "hosting/tool_batch.h"
+#include "hosting/tool_commands.h"
+#include "hosting/tool_files.h"
+
+namespace rdplaunch {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+Answer Answered(const std::vector<std::string>& arguments) {
+  std::ostringstream out;
+  ToolStreams streams{-1, out};
+  return RunCommand(ParseCommandLine(arguments), streams);
+}
+
+class ToolFilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() / ("rdplaunch-tool-" + std::to_string(getpid()));
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  std::string Path(const std::string& name) const { return (folder_ / name).string(); }
+  void Write(const std::string& name, std::string_view bytes) const {
+    std::ofstream(Path(name), std::ios::binary) << bytes;
+  }
+  std::string ExpectedBytes(const std::string& name) const {
+    std::ifstream in(Path(name), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder_)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  fs::path folder_;
+};
+
+TEST_F(ToolFilesTest, InputsAreBoundedRegularFilesAndNothingWaits) {
+  ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);
+  Write("large", std::string(kMaxInputFileSize + 1, 'x'));
+  Write("fits", std::string(kMaxInputFileSize, 'x'));
+  const std::pair<std::string, std::string> refused[] = {
+      {Path("fifo"), "not a regular file"},
+      {"/dev/zero", "not a regular file"},
+      {folder_.string(), "not a regular file"},
+      {Path("large"), "larger than 1048576 bytes"},
+      {Path("missing"), "No such file or directory"},
+      {"/proc/self/status", "it changed while it was read"},  // its size says 0, then it reads more
+  };
+  for (const auto& [path, reason] : refused) {
+    const FileBytes read = ReadInputFile(path, kMaxInputFileSize, "shown");
+    EXPECT_EQ(read.error, "cannot read shown: " + reason) << path;
+    EXPECT_TRUE(read.bytes.empty());
+  }
+  EXPECT_EQ(ReadInputFile(Path("fits"), kMaxInputFileSize, "shown").bytes.size(), kMaxInputFileSize);
+}
+
+TEST_F(ToolFilesTest, APassphraseFileIsOneLineThatEveryReaderReadsAlike) {
+  for (const auto& [content, passphrase] : {std::pair{"PASS\n", "PASS"}, {"PASS", "PASS"}, {"\n", ""}}) {
+    Write("p", content);
+    EXPECT_EQ(PassphraseOf(Path("p")).bytes, passphrase);
+  }
+  for (const std::string& content :
+       std::vector<std::string>{"PASS\r\nsecond\n", "PASS\r\n", "PASS\nsecond", std::string("PA\0SS", 5)}) {
+    Write("p", content);
+    const FileBytes read = PassphraseOf(Path("p"));
+    EXPECT_EQ(read.error, "the passphrase file " + Path("p") +
+                              " must hold the passphrase alone on one line: no CR, no NUL, nothing after its line end");
+    EXPECT_TRUE(read.bytes.empty());
+  }
+}
+
+ssize_t FailingWrite(int, const void*, std::size_t) {
+  errno = ENOSPC;
+  return -1;
+}
+int FailingClose(int file) {
+  close(file);
+  errno = EIO;
+  return -1;
+}
+
+// A failed write or close leaves neither the file nor its temporary; of several files,
+// all are written or none. Messages show the path as given to show.
+TEST_F(ToolFilesTest, WritingIsAllOrNothingAndFollowsTheUmask) {
+  const WriteCalls failingWrite{FailingWrite, ::close};
+  const WriteCalls failingClose{::write, FailingClose};
+  for (const WriteCalls* calls : {&failingWrite, &failingClose}) {
+    const std::string error = WriteNewFiles({{Path("K$u$pw$.exe"), "bytes", 0644, "out/K$u$***$.exe"}}, *calls);
+    EXPECT_EQ(error.substr(0, 31), "cannot write out/K$u$***$.exe: ");
+    EXPECT_TRUE(Names().empty());
+  }
+  // The second file's name is taken by a folder: the first file's old version comes back
+  // as it was, and the folder stays.
+  Write("a.rdp", "OLD");
+  fs::create_directory(Path("b.rdp"));
+  EXPECT_EQ(WriteNewFiles({{Path("a.rdp"), "a", 0644, "a"}, {Path("b.rdp"), "b", 0644, "b"}}),
+            "cannot write b: Is a directory");
+  EXPECT_EQ(Names(), (std::vector<std::string>{"a.rdp", "b.rdp"}));
+  EXPECT_EQ(ExpectedBytes("a.rdp"), "OLD");
+  // A file this call did not write is never removed in undoing: here a folder's link.
+  fs::remove(Path("a.rdp"));
+  fs::create_directory_symlink(folder_ / "b.rdp", Path("a.rdp"));
+  EXPECT_NE(WriteNewFiles({{Path("c.rdp"), "c", 0644, "c"}, {Path("b.rdp"), "b", 0644, "b"}}), "");
+  EXPECT_EQ(Names(), (std::vector<std::string>{"a.rdp", "b.rdp"}));
+  fs::remove(Path("a.rdp"));
+  fs::remove(Path("b.rdp"));
+
+  const mode_t old = umask(077);
+  EXPECT_EQ(WriteNewFiles({{Path("c.rdp"), "c", 0644, "c"}}), "");
+  umask(old);
+  struct stat status {};
+  ASSERT_EQ(stat(Path("c.rdp").c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0600u);
+}
+
+TEST_F(ToolFilesTest, CommandsAnswerWhatTheHelpSays) {
+  Write("plain.rdp", "full address:s:x\r\n");
+  const auto run = Answered;
+  EXPECT_EQ(run({"verify", Path("plain.rdp")}).exitCode, kExitRefused);
+  EXPECT_EQ(json::parse(AnswerJson(run({"verify", Path("plain.rdp"), "--json"})))["valid"], false);
+  EXPECT_EQ(run({"verify", Path("plain.rdp"), "--cert", Path("missing.pem")}).exitCode, kExitFileError);
+  EXPECT_EQ(run({"verify", Path("plain.rdp"), "--cert", Path("plain.rdp")}).exitCode, kExitFileError);
+
+  // The companion's name is taken by a folder: neither file is written.
+  fs::create_directory(Path("PlanDesk Online.rdp"));
+  EXPECT_EQ(run({"rdp", "PELTA_8_CP_Online$a$b$.exe", "--out", folder_.string()}).exitCode, kExitFileError);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"PlanDesk Online.rdp", "plain.rdp"}));
+  const json files = json::parse(AnswerJson(run({"rdp", "PELTA_8_CP_Online$a$b$.exe", "--json"})))["files"];
+  ASSERT_EQ(files.size(), 2u);
+  EXPECT_EQ(files[1]["name"], "PlanDesk Online.rdp");
+  EXPECT_EQ(files[1]["content"].get<std::string>().substr(0, 23), "redirectclipboard:i:1\r\n");
+
+  const Answer copied = run({"make", "PELTA_8", "alice", "s3cret", "--exe", Path("missing"), "--out", Path("none")});
+  EXPECT_EQ(copied.exitCode, kExitFileError);
+  Write("launcher", "MZ");
+  const Answer nowhere = run({"make", "PELTA_8", "alice", "s3cret", "--exe", Path("launcher"), "--out", Path("no")});
+  EXPECT_EQ(nowhere.exitCode, kExitFileError);
+  EXPECT_EQ(nowhere.error.find("s3cret"), std::string::npos) << nowhere.error;
+  fs::create_directory(Path("PELTA_8$alice$s3cret$.exe"));  // its name is taken: the rename fails
+  const Answer taken =
+      run({"make", "PELTA_8", "alice", "s3cret", "--exe", Path("launcher"), "--out", folder_.string()});
+  EXPECT_EQ(taken.error, "cannot write " + Path("PELTA_8$alice$***$.exe") + ": Is a directory");
+}
+
+// Each line's answer: a request is read exactly as written, or refused for its own reason,
+// and no answer but make's repeats a password.
+TEST_F(ToolFilesTest, ABatchAnswersEveryLineExactlyAndNeverStops) {
+  const std::string overlong = R"({"command": "check", "name": ")" + std::string(kMaxRequestBytes, 'x') + "\"}";
+  const struct {
+    std::string line;
+    std::string error;  // the start of the error answer; empty when it is answered
+  } cases[] = {
+      {R"({"command": "make", "key": "PELTA_8", "user": "alice", "password": "s3cret"})", ""},
+      {"not json, s3cret", "the request is not one JSON object"},
+      {overlong, "the request is longer than 65536 bytes"},
+      {R"({"command": "make", "key": "PELTA_8", "user": "alice", "password": "50%s3cret"})", "refused: the password"},
+      {R"({"command": "make", "key": "PELTA_8", "password": "s3cret"})", "the request has no \"user\""},
+      {R"({"command": "check", "name": "PELTA_8$a$s3cret$.exe", "password": "s3cret"})", "the request has a field"},
+      {R"({"command": "check", "name": "PELTA_8$a$s3cret$.exe", "show_password": false})", ""},
+      {R"({"command": "make", "key": "PELTA_8", "user": "a", "password": "s3cret", "password": "b"})",
+       "the request gives a field twice"},
+      {R"({"command": "make", "command": "check", "name": "PELTA_8$a$s3cret$.exe"})",
+       "the request gives a field twice"},
+      {R"({"command": "check", "name": "PELTA_8$a$s3\u0000cret$.exe"})", "the request holds a NUL character"},
+      {std::string(R"({"command": "check", "name": "PELTA_8$a$s3cret$.exe"})") + '\0' + "x",
+       "the request holds a NUL character"},
+      {R"({"command": "make", "key": "s3cret", "user": "alice", "password": "PELTA_8"})",
+       "refused: the key is not one"},
+      {R"({"command": "make", "key": "PELTA_8", "user": "a", "password": "s3cret", "exe": "L"})",
+       "--exe goes with --out"},
+      {R"({"command": "rdp", "name": "PELTA_8$a$s3cret$.exe"})", "the command of a request is \"make\" or \"check\""},
+      {R"({"command": "check", "name": ["PELTA_8$a$s3cret$.exe"]})", "a field of the request is an array"},
+  };
+  std::string input;
+  for (const auto& c : cases) input += c.line + "\n";
+  Write("requests", input + R"({"command": "check", "name": "PELTA_8$a$s3cret$.exe"})");  // no final line end
+  const int requests = open(Path("requests").c_str(), O_RDONLY);
+  std::ostringstream out;
+  EXPECT_EQ(RunBatch(requests, out), kExitDone);
+  close(requests);
+  std::vector<json> answers;
+  std::istringstream lines(out.str());
+  for (std::string line; std::getline(lines, line);) answers.push_back(json::parse(line));
+  ASSERT_EQ(answers.size(), std::size(cases) + 1);
+  EXPECT_EQ(answers[0], json::parse(AnswerJson(Answered({"make", "PELTA_8", "alice", "s3cret", "--json"}))));
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const std::string error = answers[i].value("error", "");
+    EXPECT_EQ(error.substr(0, cases[i].error.size()), cases[i].error) << i << ": " << error;
+    EXPECT_EQ(answers[i].dump().find("s3cret") == std::string::npos, i != 0) << answers[i].dump();
+  }
+  EXPECT_EQ(answers[6]["password"], "***");
+  EXPECT_EQ(answers.back()["valid"], true);
+
+  // A failure to read is not the end of the requests.
+  const int folder = open(folder_.c_str(), O_RDONLY | O_DIRECTORY);
+  std::ostringstream said;
+  EXPECT_EQ(RunBatch(folder, said), kExitFileError);
+  close(folder);
+  EXPECT_EQ(json::parse(said.str())["error"], "cannot read standard input: Is a directory");
+  EXPECT_EQ(RunBatch(-1, said), kExitFileError);
+}
+
+}  // namespace
+}  // namespace rdplaunch

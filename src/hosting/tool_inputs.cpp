@@ -1,0 +1,48 @@
+// Reading a launcher name argument and a signing identity for rdplaunch-name.
+#include "hosting/tool_inputs.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "hosting/tool_files.h"
+#include "text/cp1251.h"
+#include "text/path_name.h"
+
+namespace rdplaunch {
+
+// A name from the command line: UTF-8, possibly with a folder in front; refused when it
+// has a character code page 1251 lacks.
+std::variant<NameCheck, Answer> CheckedName(const std::string& argument) {
+  const std::size_t slash = argument.find_last_of('/');
+  const std::optional<std::string> bytes =
+      Utf8ToCp1251(slash == std::string::npos ? argument : argument.substr(slash + 1));
+  if (!bytes) return Answer::Failure(kExitRefused, "the name has characters without a code page 1251 byte");
+  return CheckLaunchName(FileNamePart(*bytes));
+}
+
+std::variant<SigningIdentity, Answer> LoadIdentity(const std::string& certificate, const std::string& key,
+                                                   const std::string& chain, const std::string& passphraseFile) {
+  SigningFiles files;
+  for (const auto& [path, pem] : {std::pair{&certificate, &files.certificate}, std::pair{&key, &files.key}}) {
+    FileBytes read = ReadInputFile(*path, kMaxInputFileSize, *path);
+    if (!read.error.empty()) return Answer::Failure(kExitFileError, read.error);
+    *pem = {*path, std::move(read.bytes)};
+  }
+  if (!chain.empty()) {
+    FileBytes read = ReadInputFile(chain, kMaxInputFileSize, chain);
+    if (!read.error.empty()) return Answer::Failure(kExitFileError, read.error);
+    files.chain = PemFile{chain, std::move(read.bytes)};
+  }
+  if (!passphraseFile.empty()) {
+    FileBytes read = PassphraseOf(passphraseFile);
+    if (!read.error.empty()) return Answer::Failure(kExitFileError, read.error);
+    files.passphrase = std::move(read.bytes);
+    files.passphrasePath = passphraseFile;
+  }
+  auto identity = SigningIdentity::Load(files);
+  if (files.passphrase) std::fill(files.passphrase->begin(), files.passphrase->end(), '\0');
+  if (const std::string* error = std::get_if<std::string>(&identity)) return Answer::Failure(kExitFileError, *error);
+  return std::move(std::get<SigningIdentity>(identity));
+}
+
+}  // namespace rdplaunch
