@@ -17,12 +17,14 @@ PRODUCT_NAME = "Remote Desk Test Edition"
 
 @functools.cache
 def test_certificate():
-    """An RSA code-signing certificate and its key, as PEM files; returns their paths."""
+    """An RSA code-signing certificate of a publisher (no certification authority) and its
+    key, as PEM files, valid long enough that configuring warns of no expiry; returns their paths."""
     SIGNING.mkdir(parents=True, exist_ok=True)
     cert, key = SIGNING / "cert.pem", SIGNING / "key.pem"
     subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
-                    "-days", "30", "-subj", "/O=Test Hoster/CN=rdplaunch test publisher",
-                    "-addext", "extendedKeyUsage=codeSigning", "-addext", "keyUsage=digitalSignature"],
+                    "-days", "90", "-subj", "/O=Test Hoster/CN=rdplaunch test publisher",
+                    "-addext", "basicConstraints=critical,CA:FALSE", "-addext", "extendedKeyUsage=codeSigning",
+                    "-addext", "keyUsage=digitalSignature"],
                    check=True, capture_output=True)
     return cert, key
 

@@ -64,10 +64,11 @@ class SignedBuilds(unittest.TestCase):
     def test_a_certificate_that_cannot_sign_connection_files_stops_configuring(self):
         certificates = SIGNING / "certificates"
         subprocess.run([ROOT / "tests/fixtures/make-certificates.sh", certificates], check=True)
-        for name, problem in [("email", "its key usage does not allow digital signatures"),
-                              ("rsa1024", "its RSA key has 1024 bits, fewer than 2048"),
-                              ("ec", "its key is not an RSA key"), ("expired", "it has expired"),
-                              ("future", "it is not valid yet"), ("server", None)]:
+        # certificate, what configuring and the tool refuse it for (None: it signs), what configuring warns of
+        for name, problem, warning in [("email", "its key usage does not allow digital signatures", None),
+                                       ("ca", "it is a certification authority's certificate", None),
+                                       ("expired", "it expired on ", None), ("future", "it is not valid before 2099-01-01", None),
+                                       ("server", None, None), ("expiring", None, "the certificate expires on ")]:
             with self.subTest(certificate=name):
                 configured = configure("win32", SIGNING / f"certificate-{name}",
                                        f"-DRDPLAUNCH_SIGNING_CERT={certificates / name}.pem",
@@ -79,12 +80,24 @@ class SignedBuilds(unittest.TestCase):
                     self.assertIn(f"cannot sign connection files: {problem}", said)
                 else:
                     self.assertEqual(configured.returncode, 0, said[-2000:])
+                    self.assertIn("The certificate expires on 20", said)
+                self.assertEqual(warning is not None, "the certificate expires on " in said, said[-2000:])
                 with tempfile.TemporaryDirectory() as out:
                     tool = name_tool("rdp", "PELTA_8$a$b$.exe", "--out", out, "--sign", f"{certificates / name}.pem",
                                      f"{certificates / name}.key")
                 self.assertEqual(tool.returncode, 3 if problem else 0)
                 if problem:
                     self.assertIn(f"cannot sign connection files: {problem}", words(tool.stderr))
+
+    def test_a_stray_signatures_header_in_the_sources_stops_configuring(self):
+        stray = ROOT / "src/rdpfile/signatures.h"
+        stray.write_text("#pragma once\n")
+        try:
+            configured = configure(TARGET.arch, SIGNING / "stray-header", *signing_options())
+        finally:
+            stray.unlink()
+        self.assertNotEqual(configured.returncode, 0)
+        self.assertIn("signatures.h would shadow the signatures header this build generates", words(configured.stderr))
 
     def test_an_encrypted_key_needs_its_passphrase_file_and_nothing_reads_a_terminal(self):
         key, passphrase = encrypted_key()
