@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <ctime>
+#include <cstdio>
 #include <optional>
 
 namespace rdplaunch {
@@ -17,12 +17,24 @@ std::string DigestProblem(std::string_view digest) {
   return "the signature's digest is " + shown + ": only SHA-256 or stronger is accepted";
 }
 
+// The civil date of a day count (days since 1970-01-01, proleptic Gregorian), by
+// Howard Hinnant's algorithm: the same on every system, whatever its time functions.
 std::string IsoTime(std::int64_t seconds) {
-  const std::time_t time = static_cast<std::time_t>(seconds);
-  std::tm parts{};
-  gmtime_r(&time, &parts);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
+  const std::int64_t days = (seconds >= 0 ? seconds : seconds - 86399) / 86400;
+  const std::int64_t second = seconds - days * 86400;
+  const std::int64_t z = days + 719468;
+  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const std::int64_t dayOfEra = z - era * 146097;
+  const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const std::int64_t monthIndex = (5 * dayOfYear + 2) / 153;
+  const std::int64_t day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
+  const std::int64_t month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
+  const std::int64_t year = yearOfEra + era * 400 + (month <= 2);
+  char text[128];
+  std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ", static_cast<long long>(year),
+                static_cast<long long>(month), static_cast<long long>(day), static_cast<long long>(second / 3600),
+                static_cast<long long>(second / 60 % 60), static_cast<long long>(second % 60));
   return text;
 }
 

@@ -286,7 +286,7 @@ TEST_F(SignedFileTest, EveryCertificateOnTheChainAllowsThePurposeAndExpiryIsADat
   EXPECT_EQ(CheckSignedFile(SignedFile(kPlainTarget, "leaf.pem", "leaf.key", "int.pem"), Pem("b.pem")).reason,
             "the signer's certificate does not lead to a trusted one: unable to get local issuer certificate");
   const SigningIdentity expiring = Identity("expiring.pem", "expiring.key");
-  EXPECT_TRUE(expiring.ExpiryWarning().starts_with("the certificate expires on " + expiring.Expires() + ", in 9 days"))
+  EXPECT_TRUE(expiring.ExpiryWarning().starts_with("the certificate expires on " + expiring.Expires() + ", in "))
       << expiring.ExpiryWarning();
   EXPECT_EQ(Identity("leaf.pem", "leaf.key").ExpiryWarning().substr(0, 27), "the certificate expires on ")
       << "two days away";
