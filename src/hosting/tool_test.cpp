@@ -62,6 +62,18 @@ TEST(ParseCommandLine, ValuesStandWhereTheyStandAndOptionsFollowTheTable) {
   const Answer unknown = Answered({"frobnicate"});
   EXPECT_EQ(unknown.exitCode, kExitUsage);
   EXPECT_EQ(unknown.error, "no such command; see --help");
+  // An answer that cannot be written is exit code 3, whatever it said.
+  for (const int exitCode : {kExitDone, kExitRefused, kExitPublisherNotChecked}) {
+    for (const bool asJson : {false, true}) {
+      std::ostringstream full;
+      std::ostringstream err;
+      full.setstate(std::ios::badbit);
+      Answer answer;
+      answer.exitCode = exitCode;
+      answer.headline = "x";
+      EXPECT_EQ(Deliver(answer, asJson, full, err), kExitFileError) << exitCode;
+    }
+  }
   EXPECT_TRUE(ParseCommandLine({"make", "K", "U", "P", "--json"}).json);
   EXPECT_TRUE(ParseCommandLine({"make", "K", "--json"}).jsonErrors) << "too few values: the error is JSON";
 }

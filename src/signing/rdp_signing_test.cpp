@@ -161,6 +161,9 @@ TEST_F(SignedFileTest, AnIntermediatesCertificateTravelsInTheSignatureSoTheRootA
   EXPECT_EQ(withChain.publisher, "CN=Leaf Publisher") << "a certificate for code signing only signs too";
   EXPECT_FALSE(CheckSignedFile(SignedFile(kPlainTarget, "leaf.pem", "leaf.key"), Pem("root.pem")).good)
       << "without the intermediate the chain breaks";
+  const auto noChain = SigningIdentity::Load(Files("leaf.pem", "leaf.key", "leaf.key"));
+  ASSERT_TRUE(std::holds_alternative<std::string>(noChain)) << "a chain file without a certificate is no chain";
+  EXPECT_EQ(std::get<std::string>(noChain), "leaf.key holds no PEM certificate");
 }
 
 TEST_F(SignedFileTest, AnEncryptedKeyOpensWithItsPassphraseFileAndNeverAsks) {
