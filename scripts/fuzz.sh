@@ -14,6 +14,7 @@ trap 'rm -rf "$scratch"' EXIT
 # now (never kept), the certificate trusted by the target, one file of each edition.
 mkdir -p "$scratch/signed_file"
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=Fuzz Publisher' -keyout "$scratch/key.pem" \
+  -addext basicConstraints=critical,CA:FALSE -addext keyUsage=digitalSignature -addext extendedKeyUsage=codeSigning \
   -out "$scratch/cert.pem" >/dev/null 2>&1 </dev/null
 export RDPLAUNCH_FUZZ_CERT="$scratch/cert.pem"
 for key in PELTA_8 PELTA_NRD PELTA_8_CP_Online; do
