@@ -11,7 +11,7 @@ namespace rdplaunch {
 namespace {
 
 std::string Escaped(const char* format, unsigned value) {
-  char text[8];
+  char text[16];
   std::snprintf(text, sizeof text, format, value);
   return text;
 }

@@ -200,7 +200,8 @@ std::string UnsignedSettingProblem(std::string_view name, std::string_view type,
   const auto settings = UnsignedSettings();
   const auto found =
       std::find_if(settings.begin(), settings.end(), [&](const UnsignedSetting& s) { return s.name == name; });
-  const std::string quoted = "'" + std::string(name) + "'";
+  std::string quoted(1, '\'');
+  quoted.append(name).push_back('\'');
   if (found == settings.end()) return quoted + " is no setting this check knows, and the signature does not cover it";
   if (found->values == "none") return quoted + " is not covered by the signature and " + std::string(found->risk);
   if (type.size() != 1 || type[0] != found->type) {
