@@ -291,8 +291,7 @@ TEST_F(SignedFileTest, EveryCertificateOnTheChainAllowsThePurposeAndExpiryIsADat
   const SigningIdentity expiring = Identity("expiring.pem", "expiring.key");
   EXPECT_TRUE(expiring.ExpiryWarning().starts_with("the certificate expires on " + expiring.Expires() + ", in "))
       << expiring.ExpiryWarning();
-  EXPECT_EQ(Identity("leaf.pem", "leaf.key").ExpiryWarning().substr(0, 27), "the certificate expires on ")
-      << "two days away";
+  EXPECT_EQ(Identity("a.pem", "a.key").ExpiryWarning(), "") << "400 days away";
   EXPECT_EQ(CheckSignedFile(SignedFile(kPlainTarget), "").expires, Identity("a.pem", "a.key").Expires());
 }
 
