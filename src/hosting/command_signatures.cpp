@@ -62,6 +62,8 @@ Answer SignaturesCommand(const Request& request, ToolStreams&) {
       }
     }
   }
+  // The table's entries view the made signatures' strings, so they are taken only once
+  // `made` stops growing.
   for (std::size_t i = 0; i < made.size(); ++i) {
     const ConnectionTarget& t = signedTargets[i];
     signatures.push_back({t.alias, t.host, t.port, made[i].scope, made[i].signature});
