@@ -1,30 +1,33 @@
-# Native build: unit tests against the fake platform, the end-to-end tests that run
-# the Windows build under Wine, and the hosting service's name tool.
-# Signing and checking connection files, with OpenSSL: build machine and tools only.
+# Native build: the hosting service's tool, unit tests of the launcher's portable code
+# against the fake platform, and the end-to-end tests that run the Windows build under Wine.
+# The tool's own code: signing and checking connection files with OpenSSL, requests read
+# with nlohmann/json. Never part of the launcher.
 find_package(OpenSSL 3 REQUIRED COMPONENTS Crypto)
-add_library(rdplaunch_signing STATIC src/signing/rdp_signing.cpp)
-target_link_libraries(rdplaunch_signing PUBLIC rdplaunch_core OpenSSL::Crypto)
-
-# The hosting service's tool for making and checking launcher names and connection files.
 find_package(nlohmann_json 3 REQUIRED)
-add_library(rdplaunch_hosting STATIC
-  src/hosting/command_check.cpp
-  src/hosting/command_make.cpp
-  src/hosting/command_rdp.cpp
-  src/hosting/command_signatures.cpp
-  src/hosting/command_verify.cpp
-  src/hosting/launch_name_maker.cpp
-  src/hosting/tool_answer.cpp
-  src/hosting/tool_batch.cpp
-  src/hosting/tool_commands.cpp
-  src/hosting/tool_files.cpp
-  src/hosting/tool_inputs.cpp
-  src/hosting/tool_parse.cpp
-  src/hosting/tool_text.cpp
+add_library(rdplaunch_tool STATIC
+  src/tool/hosting/command_check.cpp
+  src/tool/hosting/command_make.cpp
+  src/tool/hosting/command_rdp.cpp
+  src/tool/hosting/command_signatures.cpp
+  src/tool/hosting/command_verify.cpp
+  src/tool/hosting/launch_name_maker.cpp
+  src/tool/hosting/tool_answer.cpp
+  src/tool/hosting/tool_batch.cpp
+  src/tool/hosting/tool_commands.cpp
+  src/tool/hosting/tool_files.cpp
+  src/tool/hosting/tool_inputs.cpp
+  src/tool/hosting/tool_parse.cpp
+  src/tool/hosting/tool_text.cpp
+  src/tool/signing/rdp_signing.cpp
+  src/tool/signing/signatures_header.cpp
+  src/tool/signing/signed_file_reader.cpp
+  src/tool/signing/signed_message.cpp
+  src/tool/signing/signing_policy.cpp
 )
-target_link_libraries(rdplaunch_hosting PUBLIC rdplaunch_core rdplaunch_signing PRIVATE nlohmann_json::nlohmann_json)
-add_executable(rdplaunch-name src/hosting/name_tool_main.cpp)
-target_link_libraries(rdplaunch-name PRIVATE rdplaunch_hosting)
+target_include_directories(rdplaunch_tool PUBLIC src/tool)
+target_link_libraries(rdplaunch_tool PUBLIC rdplaunch_shared OpenSSL::Crypto PRIVATE nlohmann_json::nlohmann_json)
+add_executable(rdplaunch-name src/tool/hosting/name_tool_main.cpp)
+target_link_libraries(rdplaunch-name PRIVATE rdplaunch_tool)
 
 # The Windows build makes the connection files' signatures with this tool, built alone.
 option(RDPLAUNCH_TOOLS_ONLY "Build only the hosting service's tool" OFF)
@@ -35,23 +38,24 @@ endif()
 # libFuzzer targets (clang): arbitrary launcher names, failure texts and signed files.
 option(RDPLAUNCH_FUZZ "Build the fuzz targets instead of the tests (needs clang)" OFF)
 if(RDPLAUNCH_FUZZ)
-  target_compile_options(rdplaunch_core PRIVATE -fsanitize=fuzzer-no-link)
-  target_compile_options(rdplaunch_signing PRIVATE -fsanitize=fuzzer-no-link)
+  foreach(library rdplaunch_shared rdplaunch_launcher rdplaunch_tool)
+    target_compile_options(${library} PRIVATE -fsanitize=fuzzer-no-link)
+  endforeach()
   foreach(fuzzer launch_name_fuzzer failure_text_fuzzer)
     add_executable(${fuzzer} fuzz/${fuzzer}.cpp tests/fakes/fake_platform.cpp)
     target_include_directories(${fuzzer} PRIVATE tests)
     target_compile_options(${fuzzer} PRIVATE -fsanitize=fuzzer)
     target_link_options(${fuzzer} PRIVATE -fsanitize=fuzzer)
-    target_link_libraries(${fuzzer} PRIVATE rdplaunch_core)
+    target_link_libraries(${fuzzer} PRIVATE rdplaunch_launcher)
   endforeach()
   add_executable(signed_file_reader_fuzzer fuzz/signed_file_reader_fuzzer.cpp)
   target_compile_options(signed_file_reader_fuzzer PRIVATE -fsanitize=fuzzer)
   target_link_options(signed_file_reader_fuzzer PRIVATE -fsanitize=fuzzer)
-  target_link_libraries(signed_file_reader_fuzzer PRIVATE rdplaunch_core)
+  target_link_libraries(signed_file_reader_fuzzer PRIVATE rdplaunch_tool)
   add_executable(signed_file_fuzzer fuzz/signed_file_fuzzer.cpp)
   target_compile_options(signed_file_fuzzer PRIVATE -fsanitize=fuzzer)
   target_link_options(signed_file_fuzzer PRIVATE -fsanitize=fuzzer)
-  target_link_libraries(signed_file_fuzzer PRIVATE rdplaunch_signing)
+  target_link_libraries(signed_file_fuzzer PRIVATE rdplaunch_tool)
   return()
 endif()
 
@@ -62,27 +66,29 @@ include(GoogleTest)
 add_executable(unit_tests
   tests/fakes/expected_files.cpp
   tests/fakes/fake_platform.cpp
-  src/failure/failure_reporting_test.cpp
-  src/failure/failure_text_test.cpp
-  src/hosting/launch_name_maker_test.cpp
-  src/hosting/tool_files_test.cpp
-  src/hosting/tool_test.cpp
-  src/signing/rdp_signing_test.cpp
-  src/launch/launch_name_test.cpp
-  src/launch/launch_sequence_test.cpp
-  src/launch/profiles_test.cpp
-  src/rdpfile/connection_file_test.cpp
-  src/rdpfile/signatures_header_test.cpp
-  src/rdpfile/signed_file_reader_test.cpp
-  src/text/cp1251_test.cpp
-  src/tools/command_lines_test.cpp
+  src/launcher/desktop/connection_file_writer_test.cpp
+  src/launcher/failure/failure_reporting_test.cpp
+  src/launcher/failure/failure_text_test.cpp
+  src/launcher/launch/launch_sequence_test.cpp
+  src/launcher/tools/command_lines_test.cpp
+  src/shared/name/launch_name_test.cpp
+  src/shared/profiles/profiles_test.cpp
+  src/shared/rdpfile/connection_file_test.cpp
+  src/shared/text/cp1251_test.cpp
+  src/tool/hosting/launch_name_maker_test.cpp
+  src/tool/hosting/tool_files_test.cpp
+  src/tool/hosting/tool_test.cpp
+  src/tool/signing/rdp_signing_test.cpp
+  src/tool/signing/signatures_header_test.cpp
+  src/tool/signing/signed_file_reader_test.cpp
+  src/tool/signing/signing_policy_test.cpp
 )
 target_include_directories(unit_tests PRIVATE tests)
 target_compile_definitions(unit_tests PRIVATE RDPLAUNCH_EXPECTED_DIR="${CMAKE_SOURCE_DIR}/tests/expected"
                                               RDPLAUNCH_FIXTURES_DIR="${CMAKE_SOURCE_DIR}/tests/fixtures"
                                               RDPLAUNCH_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
                                               RDPLAUNCH_CXX_COMPILER="${CMAKE_CXX_COMPILER}")
-target_link_libraries(unit_tests PRIVATE rdplaunch_hosting rdplaunch_signing nlohmann_json::nlohmann_json GTest::gtest
+target_link_libraries(unit_tests PRIVATE rdplaunch_launcher rdplaunch_tool nlohmann_json::nlohmann_json GTest::gtest
                                          GTest::gtest_main)
 gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60)
 
@@ -90,8 +96,8 @@ gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60)
 add_executable(allocation_tests tests/allocation/allocation_test.cpp tests/fakes/allocation_count.cpp
                                 tests/fakes/fake_platform.cpp)
 target_include_directories(allocation_tests PRIVATE tests)
-target_link_libraries(allocation_tests PRIVATE rdplaunch_hosting nlohmann_json::nlohmann_json GTest::gtest
-                                               GTest::gtest_main)
+target_link_libraries(allocation_tests PRIVATE rdplaunch_launcher rdplaunch_tool nlohmann_json::nlohmann_json
+                                               GTest::gtest GTest::gtest_main)
 gtest_discover_tests(allocation_tests DISCOVERY_TIMEOUT 60)
 
 # The end-to-end tests need the Windows builds (presets win32 and win64) and Wine.

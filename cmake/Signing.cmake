@@ -19,6 +19,7 @@ if(RDPLAUNCH_FILE_SIGNATURES)
   if(NOT EXISTS "${RDPLAUNCH_FILE_SIGNATURES}" OR IS_DIRECTORY "${RDPLAUNCH_FILE_SIGNATURES}")
     message(FATAL_ERROR "RDPLAUNCH_FILE_SIGNATURES: cannot read '${RDPLAUNCH_FILE_SIGNATURES}'")
   endif()
+  set(RDPLAUNCH_SIGNATURES_HEADER ${CMAKE_BINARY_DIR}/signatures/connection-file-signatures.h)
   configure_file("${RDPLAUNCH_FILE_SIGNATURES}" ${RDPLAUNCH_SIGNATURES_HEADER} COPYONLY)
   set(RDPLAUNCH_SIGNATURES_GIVEN ON)
   return()
@@ -45,7 +46,7 @@ foreach(variable RDPLAUNCH_SIGNING_CERT RDPLAUNCH_SIGNING_KEY RDPLAUNCH_SIGNING_
 endforeach()
 
 # Whether certificate, key, chain and passphrase can sign at all is the signing policy's to
-# say (src/rdpfile/signing_policy.cpp), the same for the build as for rdplaunch-name: the
+# say (src/tool/signing/signing_policy.cpp), the same for the build as for rdplaunch-name: the
 # tool, built natively from these sources, is asked here, and its answer stops the
 # configuration or names the certificate. Nothing here ever reads the terminal: an
 # encrypted key is opened with the passphrase file or not at all.
@@ -106,7 +107,7 @@ set(RDPLAUNCH_SIGNING ON)
 # compiled in: the key never enters the executable, and the launcher does no cryptography.
 # They are made again whenever any of that changes (a server name comes in through the
 # generated hosts header), and the launcher's build fails if a file it can write has no
-# signature (src/launch/profiles.cpp).
+# signature (src/launcher/desktop/connection_file_writer.cpp).
 set(signing_arguments --cert "${RDPLAUNCH_SIGNING_CERT}" --key "${RDPLAUNCH_SIGNING_KEY}")
 if(RDPLAUNCH_SIGNING_CHAIN)
   list(APPEND signing_arguments --chain "${RDPLAUNCH_SIGNING_CHAIN}")
@@ -115,11 +116,12 @@ if(RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE)
   list(APPEND signing_arguments --key-password-file "${RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE}")
 endif()
 file(GLOB_RECURSE signed_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/*.cpp ${CMAKE_SOURCE_DIR}/src/*.h)
+set(RDPLAUNCH_SIGNATURES_HEADER ${CMAKE_BINARY_DIR}/signatures/connection-file-signatures.h)
 add_custom_command(OUTPUT ${RDPLAUNCH_SIGNATURES_HEADER}
   COMMAND ${CMAKE_COMMAND} --build ${RDPLAUNCH_TOOLS_DIR} --target rdplaunch-name
   COMMAND ${RDPLAUNCH_TOOLS_DIR}/rdplaunch-name signatures ${signing_arguments} --out ${RDPLAUNCH_SIGNATURES_HEADER}
   DEPENDS ${RDPLAUNCH_SIGNING_CERT} ${RDPLAUNCH_SIGNING_KEY} ${RDPLAUNCH_SIGNING_CHAIN}
-          ${RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE} ${signed_sources} ${CMAKE_BINARY_DIR}/generated/launch/hosts.h
+          ${RDPLAUNCH_SIGNING_KEY_PASSWORD_FILE} ${signed_sources} ${CMAKE_BINARY_DIR}/generated/profiles/hosts.h
   COMMENT "Signing the connection files" VERBATIM)
 add_custom_target(rdplaunch_file_signatures DEPENDS ${RDPLAUNCH_SIGNATURES_HEADER})
-add_dependencies(rdplaunch_core rdplaunch_file_signatures)
+add_dependencies(rdplaunch_launcher rdplaunch_file_signatures)

@@ -2,7 +2,9 @@
 # linked so that it needs nothing but the system DLLs, stripped.
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 set(RDPLAUNCH_WIN32_LINK_OPTIONS -static -mwindows -s -Wl,--gc-sections)
-target_compile_options(rdplaunch_core PRIVATE -ffunction-sections -fdata-sections)
+foreach(library rdplaunch_shared rdplaunch_launcher)
+  target_compile_options(${library} PRIVATE -ffunction-sections -fdata-sections)
+endforeach()
 
 include(cmake/Reproducible.cmake)
 include(cmake/Signing.cmake)
@@ -13,7 +15,7 @@ include(cmake/Signing.cmake)
 enable_language(RC)
 set(RDPLAUNCH_PUBLISHER "Hosting Service" CACHE STRING "CompanyName of the version information")
 set(RDPLAUNCH_PRODUCT_NAME "Remote Application Launcher" CACHE STRING "ProductName of the version information")
-set(RDPLAUNCH_ICON "${CMAKE_SOURCE_DIR}/src/win32/rdplaunch.ico" CACHE FILEPATH "The executable's icon (.ico)")
+set(RDPLAUNCH_ICON "${CMAKE_SOURCE_DIR}/src/launcher/win32/rdplaunch.ico" CACHE FILEPATH "The executable's icon (.ico)")
 set(RDPLAUNCH_TIMESTAMP_URL "" CACHE STRING "RFC 3161 time-stamping service for the executable's signature")
 set(RDPLAUNCH_FILE_DESCRIPTION "Remote application launcher")
 set(RDPLAUNCH_COPYRIGHT "Copyright (C) ${RDPLAUNCH_PUBLISHER}")
@@ -46,19 +48,26 @@ if(NOT EXISTS "${RDPLAUNCH_ICON}")
 endif()
 set(RDPLAUNCH_ICON_PATH "${RDPLAUNCH_ICON}")
 set(RDPLAUNCH_MANIFEST_PATH "${CMAKE_BINARY_DIR}/generated/rdplaunch.manifest")
-configure_file(src/win32/rdplaunch.manifest ${RDPLAUNCH_MANIFEST_PATH} @ONLY)
-configure_file(src/win32/rdplaunch.rc.in ${CMAKE_BINARY_DIR}/generated/rdplaunch.rc @ONLY)
+configure_file(src/launcher/win32/rdplaunch.manifest ${RDPLAUNCH_MANIFEST_PATH} @ONLY)
+configure_file(src/launcher/win32/rdplaunch.rc.in ${CMAKE_BINARY_DIR}/generated/rdplaunch.rc @ONLY)
 set_property(SOURCE ${CMAKE_BINARY_DIR}/generated/rdplaunch.rc APPEND PROPERTY OBJECT_DEPENDS
              ${RDPLAUNCH_ICON_PATH} ${RDPLAUNCH_MANIFEST_PATH})
 
-add_executable(launcher src/win32/main.cpp src/win32/win32_platform.cpp src/win32/lean_runtime.cpp
+add_executable(launcher src/launcher/win32/main.cpp src/launcher/win32/win32_platform.cpp src/launcher/win32/lean_runtime.cpp
                          ${CMAKE_BINARY_DIR}/generated/rdplaunch.rc)
 target_compile_options(launcher PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-ffunction-sections -fdata-sections>)
-target_link_libraries(launcher PRIVATE rdplaunch_core)
+target_link_libraries(launcher PRIVATE rdplaunch_launcher)
 target_link_options(launcher PRIVATE ${RDPLAUNCH_WIN32_LINK_OPTIONS})
 # The target is not called rdplaunch: CMake would take a dependency on rdplaunch.exe, the
 # signed file, for the target itself.
 set_target_properties(launcher PROPERTIES OUTPUT_NAME rdplaunch)
+# Every object of its libraries is code it loads, which the link map shows.
+target_link_options(launcher PRIVATE -Wl,-Map,${CMAKE_BINARY_DIR}/rdplaunch.map)
+add_custom_command(TARGET launcher POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -DMAP=${CMAKE_BINARY_DIR}/rdplaunch.map
+          "-DOBJECTS=$<TARGET_OBJECTS:rdplaunch_shared>;$<TARGET_OBJECTS:rdplaunch_launcher>"
+          -P ${CMAKE_SOURCE_DIR}/cmake/CheckLinkMap.cmake
+  VERBATIM)
 rdplaunch_print_sha256(launcher)
 
 # Authenticode: a copy renamed for a user changes no byte, so every user's copy carries
@@ -115,8 +124,8 @@ if(RDPLAUNCH_BUILD_TEST_PROGRAMS)
   target_link_options(shell_start PRIVATE -static -mwindows -s)
   add_executable(emptyprogram tests/standin/empty_program.c)
   target_link_options(emptyprogram PRIVATE -static -mwindows -s)
-  add_executable(rdplaunch-faulttest tests/faults/fault_main.cpp src/win32/win32_platform.cpp
-                                     src/win32/lean_runtime.cpp)
-  target_link_libraries(rdplaunch-faulttest PRIVATE rdplaunch_core)
+  add_executable(rdplaunch-faulttest tests/faults/fault_main.cpp src/launcher/win32/win32_platform.cpp
+                                     src/launcher/win32/lean_runtime.cpp)
+  target_link_libraries(rdplaunch-faulttest PRIVATE rdplaunch_launcher)
   target_link_options(rdplaunch-faulttest PRIVATE ${RDPLAUNCH_WIN32_LINK_OPTIONS})
 endif()

@@ -8,11 +8,8 @@
 
 #include "failure/failure_text.h"
 #include "fakes/windows_arguments.h"
-#include "launch/launch_name.h"
-#include "launch/launch_sequence.h"
-#include "launch/profiles.h"
+#include "name/launch_name.h"
 #include "rdpfile/connection_file.h"
-#include "text/path_name.h"
 #include "tools/command_lines.h"
 
 namespace {
@@ -26,15 +23,16 @@ void Require(bool condition) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace rdplaunch;
   const std::string path(reinterpret_cast<const char*>(data), size);
-  ConnectionSettings settings;
-  settings.launchName = FileNamePart(path);
-  settings.fields = SplitLaunchName(settings.launchName);
-  const LaunchFields& fields = settings.fields;
+  const LaunchName read = ReadLaunchName(FileNamePart(path));
+  const LaunchFields& fields = read.fields;
   Require(fields.key.find('$') == std::string::npos && fields.userName.find('$') == std::string::npos &&
           fields.password.find('$') == std::string::npos);
-  settings.profile = FindProfile(fields.key);
-  if (SettingsAreComplete(settings)) {
-    Require(ConnectionFileContent(settings.profile->target).size() > 0);
+  if (read.refusal == NameRefusal::kNone) {
+    Require(read.profile != nullptr && !fields.userName.empty() && !fields.password.empty());
+    Require(ConnectionFileContent(read.profile->target).size() > 0);
+    // The mask covers exactly the password the launcher read.
+    const TextRange field = PasswordField(path);
+    Require(!field.Empty() && path.substr(field.start, field.end - field.start) == fields.password);
   }
 
   // User name and password reach the credential tool as one argument each, unchanged.

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "rdpfile/signed_file_reader.h"
+#include "signing/signed_file_reader.h"
 
 namespace {
 

@@ -10,12 +10,12 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "desktop/output_stream.h"
 #include "failure/failure_reporting.h"
 #include "fakes/allocation_count.h"
 #include "fakes/fake_platform.h"
 #include "fakes/run_to_end.h"
 #include "hosting/tool_batch.h"
-#include "rdpfile/output_stream.h"
 
 namespace rdplaunch {
 namespace {

@@ -92,15 +92,26 @@ class SignedBuilds(unittest.TestCase):
                 if problem:
                     self.assertIn(f"cannot sign connection files: {problem}", words(tool.stderr))
 
-    def test_a_stray_signatures_header_in_the_sources_stops_configuring(self):
-        stray = ROOT / "src/rdpfile/signatures.h"
-        stray.write_text("#pragma once\n")
+    def test_a_stray_signatures_header_anywhere_is_never_compiled_in(self):
+        # The build names its header by its full path: nothing is searched for, so an empty
+        # table (or anything else) under a name an include could have found changes nothing.
+        strays = [ROOT / "src" / folder / "signatures.h" for folder in
+                  ("launcher/desktop", "launcher/desktop/rdpfile", "launcher", "shared/rdpfile", "shared")]
+        made = []
         try:
-            configured = configure(TARGET.arch, SIGNING / "stray-header", *signing_options())
+            for stray in strays:
+                if not stray.parent.exists():
+                    stray.parent.mkdir()
+                    made.append(stray.parent)
+                stray.write_text("#error a stray signatures header was compiled in\n")
+            folder = SIGNING / "stray-header"
+            self.assert_built(configure(TARGET.arch, folder, *signing_options()))
+            self.assert_built(build(folder))
         finally:
-            stray.unlink()
-        self.assertNotEqual(configured.returncode, 0)
-        self.assertIn("signatures.h would shadow the signatures header this build generates", words(configured.stderr))
+            for stray in strays:
+                stray.unlink(missing_ok=True)
+            for parent in reversed(made):
+                parent.rmdir()
 
     def test_an_encrypted_key_needs_its_passphrase_file_and_nothing_reads_a_terminal(self):
         key, passphrase = encrypted_key()

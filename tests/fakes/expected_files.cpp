@@ -7,7 +7,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "launch/hosts.h"
+#include "profiles/hosts.h"
 #include "text/cp1251.h"
 
 namespace rdplaunch::testing {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "text/path_name.h"
+#include "name/launch_name.h"
 
 namespace rdplaunch::testing {
 

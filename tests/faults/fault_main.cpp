@@ -27,7 +27,7 @@
 
 namespace {
 
-int FaultingSequence(rdplaunch::Platform&, rdplaunch::ConnectionSettings&) {
+int FaultingSequence(rdplaunch::Platform&, rdplaunch::RunRecord&) {
   volatile int* nowhere = nullptr;
   *nowhere = 1;
   return 0;
@@ -45,10 +45,10 @@ int Recurse(int depth) {
   return Recurse(depth + 1) + buffer[0];
 }
 
-int OverflowingSequence(rdplaunch::Platform&, rdplaunch::ConnectionSettings&) { return Recurse(0); }
+int OverflowingSequence(rdplaunch::Platform&, rdplaunch::RunRecord&) { return Recurse(0); }
 
 // The thread that overflows keeps the heap locked, as one that overflowed inside malloc would.
-int OverflowingSequenceHoldingTheHeap(rdplaunch::Platform&, rdplaunch::ConnectionSettings&) {
+int OverflowingSequenceHoldingTheHeap(rdplaunch::Platform&, rdplaunch::RunRecord&) {
   HeapLock(reinterpret_cast<HANDLE>(_get_heap_handle()));
   return Recurse(0);
 }

@@ -1,0 +1,94 @@
+// Signing connection files and checking signed ones, with OpenSSL's CMS functions. Used
+// on the build machine and by the hosting service's tool; never part of the launcher.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "rdpfile/connection_file.h"
+
+namespace rdplaunch {
+
+// A PEM file's text, and its path, which names it in messages.
+struct PemFile {
+  std::string path;
+  std::string text;
+};
+
+// What an identity is made of: the certificate, its key, any intermediate certificates,
+// and the key's passphrase when it is encrypted.
+struct SigningFiles {
+  PemFile certificate;
+  PemFile key;
+  std::optional<PemFile> chain;
+  std::optional<std::string> passphrase;
+  std::string passphrasePath;  // names the passphrase in messages
+};
+
+// A certificate's thumbprints, uppercase hexadecimal: SHA-1, which the client's policy of
+// trusted publishers takes, and SHA-256, by which current signing tools name it.
+struct Thumbprints {
+  std::string sha1;
+  std::string sha256;
+};
+
+// A certificate with its private key and any intermediate certificates, whose whole chain
+// the signing policy accepts.
+class SigningIdentity {
+ public:
+  // The identity, or the reason it cannot be had (naming the file and the problem).
+  // An encrypted key needs its passphrase; nothing ever asks for it on a terminal.
+  static std::variant<SigningIdentity, std::string> Load(const SigningFiles& files);
+
+  // The value of a file's signature line for this message, or an empty text when signing failed.
+  std::string Sign(std::string_view message) const;
+  std::string Subject() const;
+  Thumbprints Thumbprint() const;
+  std::string Expires() const;        // the earliest end on its chain, ISO 8601
+  std::string ExpiryWarning() const;  // when that is soon, or nothing
+
+  SigningIdentity(SigningIdentity&&) noexcept;
+  SigningIdentity& operator=(SigningIdentity&&) noexcept;
+  ~SigningIdentity();
+
+ private:
+  struct Parts;
+  explicit SigningIdentity(std::unique_ptr<Parts> parts);
+  std::unique_ptr<Parts> parts_;
+};
+
+// The signature of one connection file made with an identity.
+struct MadeSignature {
+  std::string scope;
+  std::string signature;  // empty when signing failed
+};
+MadeSignature SignConnectionFile(const SigningIdentity& identity, const ConnectionTarget& target);
+// The whole signed file's bytes, as a launcher built with the identity writes them.
+std::string SignedConnectionFileContent(const SigningIdentity& identity, const ConnectionTarget& target);
+
+struct SignatureCheck {
+  bool good = false;   // the signature is valid for the file as a client reads it
+  std::string reason;  // why not, when it is not good
+  std::string publisher;
+  Thumbprints thumbprint;
+  bool publisherChecked = false;       // the signer's chain led to a trusted certificate
+  std::vector<std::string> uncovered;  // the settings the signature leaves out, by name
+  std::string expires;                 // the earliest end on the signer's chain, ISO 8601
+};
+
+// Checks a connection file's bytes at least as strictly as the client: rebuilds the
+// signed message from its signscope and lines, refuses whatever the client could read
+// differently from what was signed or the signing policy does not allow, and verifies the
+// signature; the signer's chain must lead to one of the certificates in trustedPem when
+// it is given. Without it, a valid signature says nothing of who made it
+// (publisherChecked stays false).
+SignatureCheck CheckSignedFile(std::string_view fileBytes, std::string_view trustedPem);
+
+// How many PEM certificates the text holds.
+std::size_t CertificateCount(std::string_view pem);
+
+}  // namespace rdplaunch

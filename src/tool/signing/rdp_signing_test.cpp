@@ -1,0 +1,428 @@
+#include "signing/rdp_signing.h"
+
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <sstream>
+#include <vector>
+
+#include "fakes/expected_files.h"
+#include "hosting/tool_commands.h"
+#include "profiles/profiles.h"
+#include "rdpfile/signed_file.h"
+#include "signing/signed_message.h"
+#include "text/cp1251.h"
+
+namespace rdplaunch {
+namespace {
+
+const ConnectionTarget kCyrillicTarget{"ПЕЛТА НРД 2016"_cp1251, "ПЕЛТА НРД2016"_cp1251, "rds-b.example.com", "3395"};
+const ConnectionTarget kPlainTarget{"ПЕЛТА 8"_cp1251, "PELTA8", "rds-a.example.com", "3395"};
+
+std::string Utf16(std::string_view cp1251) { return Cp1251ToUtf16Le(cp1251); }
+
+// What the OpenSSL code does: reading a certificate's facts for the policy, building its
+// chain, and making and checking a CMS signature. What the policy makes of the facts is
+// signing_policy_test.cpp's. Certificates and keys are made for this run by
+// tests/fixtures/make-certificates.sh, never kept.
+class SignedFileTest : public ::testing::Test {
+ public:
+  static void SetUpTestSuite() {
+    folder_ = std::filesystem::temp_directory_path() / ("rdplaunch-signing-" + std::to_string(getpid()));
+    const std::string command = "'" RDPLAUNCH_FIXTURES_DIR "/make-certificates.sh' '" + folder_.string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  }
+  static void TearDownTestSuite() { std::filesystem::remove_all(folder_); }
+
+  static std::string Path(const std::string& name) { return (folder_ / name).string(); }
+  static void Write(const char* name, std::string_view bytes) { std::ofstream(Path(name)) << bytes; }
+  static int OpenSsl(const std::string& arguments) {
+    return std::system(
+        ("cd '" + folder_.string() + "' && openssl " + arguments + " >/dev/null 2>&1 </dev/null").c_str());
+  }
+
+  static std::string Pem(const char* name) {
+    std::ifstream in(Path(name), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+  static SigningFiles Files(const char* cert, const char* key, const char* chain = "") {
+    SigningFiles files{{cert, Pem(cert)}, {key, Pem(key)}, {}, {}, {}};
+    if (*chain) files.chain = PemFile{chain, Pem(chain)};
+    return files;
+  }
+  static SigningIdentity Identity(const char* cert, const char* key, const char* chain = "") {
+    auto identity = SigningIdentity::Load(Files(cert, key, chain));
+    EXPECT_TRUE(std::holds_alternative<SigningIdentity>(identity)) << std::get<std::string>(identity);
+    return std::move(std::get<SigningIdentity>(identity));
+  }
+  static std::string SignedFile(const ConnectionTarget& target, const char* cert = "a.pem", const char* key = "a.key",
+                                const char* chain = "") {
+    return SignedConnectionFileContent(Identity(cert, key, chain), target);
+  }
+  // The file with lines put in before its signscope line.
+  static std::string Inserted(const std::string& file, std::string_view lines) {
+    const std::size_t scope = file.find(Utf16("signscope:s:"));
+    return file.substr(0, scope) + Utf16(lines) + file.substr(scope);
+  }
+
+  static inline std::filesystem::path folder_;
+};
+
+// Written down here, not taken from the code: signing and checking share that code, so
+// they would agree with each other even if both were wrong. The ASCII target's UTF-16LE
+// is each byte followed by a zero.
+TEST_F(SignedFileTest, TheSignedMessageAndTheSignatureBlockAreTheBytesClientsExpect) {
+  constexpr std::string_view kScope =
+      "Full Address,Alternate Full Address,Use Redirection Server Name,Server Port,Negotiate Security Layer,"
+      "AutoReconnection Enabled,GatewayHostname,GatewayUsageMethod,GatewayProfileUsageMethod,"
+      "GatewayCredentialsSource,PromptCredentialOnce,Alternate Shell,Shell Working Directory,"
+      "RemoteApplicationProgram,RemoteApplicationMode,RemoteApplicationName,RemoteApplicationIcon,"
+      "RemoteApplicationCmdLine,Prompt For Credentials,Authentication Level,AudioMode,RedirectDrives,"
+      "RedirectPrinters,RedirectCOMPorts,RedirectSmartCards,RedirectPOSDevices,RedirectClipboard,"
+      "DevicesToRedirect,DrivesToRedirect,RDGIsKDCProxy,KDCProxyName";
+  constexpr std::string_view kSignedLines =
+      "full address:s:rds-a.example.com\nalternate full address:s:rds-a.example.com\n"
+      "use redirection server name:i:0\nserver port:i:3395\nnegotiate security layer:i:1\n"
+      "autoreconnection enabled:i:1\ngatewayhostname:s:\ngatewayusagemethod:i:2\ngatewayprofileusagemethod:i:0\n"
+      "gatewaycredentialssource:i:0\npromptcredentialonce:i:1\nalternate shell:s:||PELTA8\n"
+      "shell working directory:s:\nremoteapplicationprogram:s:||PELTA8\nremoteapplicationmode:i:1\n"
+      "remoteapplicationname:s:PELTA8\nremoteapplicationicon:s:\nremoteapplicationcmdline:s:\n"
+      "prompt for credentials:i:0\nauthentication level:i:0\naudiomode:i:0\nredirectdrives:i:1\n"
+      "redirectprinters:i:1\nredirectcomports:i:0\nredirectsmartcards:i:0\nredirectposdevices:i:0\n"
+      "redirectclipboard:i:1\ndevicestoredirect:s:*\ndrivestoredirect:s:*\nrdgiskdcproxy:i:0\nkdcproxyname:s:\n";
+  std::string expected;
+  for (const char c : std::string(kSignedLines) + "signscope:s:" + std::string(kScope) + "\n") {
+    if (c == '\n') expected += std::string("\r\0", 2);
+    expected += c;
+    expected += '\0';
+  }
+  expected.append(2, '\0');
+  const SignedSettings settings = SignedSettingsOf(LinesToSign(kPlainTarget));
+  EXPECT_EQ(settings.scope, kScope);
+  EXPECT_EQ(SignedMessage(settings), expected);
+
+  // The signature block: 01 00 01 00, 01 00 00 00, the DER's length, then the DER, which
+  // the openssl command verifies over the message above.
+  const std::string signature = SignConnectionFile(Identity("a.pem", "a.key"), kPlainTarget).signature;
+  std::string block(signature.size(), '\0');
+  const int decoded =
+      EVP_DecodeBlock(reinterpret_cast<unsigned char*>(block.data()),
+                      reinterpret_cast<const unsigned char*>(signature.data()), static_cast<int>(signature.size()));
+  ASSERT_GT(decoded, 12);
+  block.resize(static_cast<std::size_t>(decoded) - (signature.ends_with("==") ? 2 : signature.ends_with("=") ? 1 : 0));
+  EXPECT_EQ(block.substr(0, 8), std::string("\x01\x00\x01\x00\x01\x00\x00\x00", 8));
+  const std::size_t length = block.size() - 12;
+  EXPECT_EQ(block.substr(8, 4),
+            std::string({static_cast<char>(length & 0xFF), static_cast<char>((length >> 8) & 0xFF),
+                         static_cast<char>((length >> 16) & 0xFF), static_cast<char>(length >> 24)}));
+  Write("message.bin", expected);
+  Write("signature.der", block.substr(12));
+  EXPECT_EQ(OpenSsl("cms -verify -binary -inform DER -in signature.der -content message.bin -CAfile a.pem"
+                    " -purpose any -out /dev/null"),
+            0);
+}
+
+TEST_F(SignedFileTest, AGoodFileNamesItsPublisherAndOnlyACertificateChecksWhoThatIs) {
+  const std::string file = SignedFile(kCyrillicTarget);
+  EXPECT_TRUE(file.starts_with("\xFF\xFE"));
+  const SignatureCheck checked = CheckSignedFile(file, Pem("a.pem"));
+  EXPECT_TRUE(checked.good && checked.publisherChecked) << checked.reason;
+  EXPECT_EQ(checked.publisher, "CN=Unit Test Publisher");
+  const SignatureCheck unchecked = CheckSignedFile(file, "");
+  EXPECT_TRUE(unchecked.good) << unchecked.reason;
+  EXPECT_FALSE(unchecked.publisherChecked) << "any self-made certificate signs as well";
+  EXPECT_FALSE(CheckSignedFile(file, Pem("b.pem")).good) << "signed by A, checked against B";
+  EXPECT_FALSE(CheckSignedFile(SignedFile(kCyrillicTarget, "b.pem", "b.key"), Pem("a.pem")).good);
+}
+
+// What an administrator pastes into the policy of trusted publishers (SHA-1), and what
+// current signing tools name a certificate by (SHA-256), must be what the openssl command
+// prints for the certificate.
+TEST_F(SignedFileTest, TheThumbprintsAreTheCertificatesFingerprints) {
+  const auto fingerprint = [&](const char* digest) {
+    const std::string output = Path("fingerprint.txt");
+    EXPECT_EQ(OpenSsl(std::string("x509 -in a.pem -noout -fingerprint -") + digest + " -out '" + output + "'"), 0);
+    std::string line;
+    std::getline(std::ifstream(output), line);
+    line = line.substr(line.find('=') + 1);
+    std::erase(line, ':');
+    return line;
+  };
+  const Thumbprints signing = Identity("a.pem", "a.key").Thumbprint();
+  const Thumbprints checked = CheckSignedFile(SignedFile(kPlainTarget), "").thumbprint;
+  EXPECT_EQ(signing.sha1, fingerprint("sha1"));
+  EXPECT_EQ(signing.sha256, fingerprint("sha256"));
+  EXPECT_EQ(checked.sha1, signing.sha1);
+  EXPECT_EQ(checked.sha256, signing.sha256);
+}
+
+TEST_F(SignedFileTest, AnIntermediatesCertificateTravelsInTheSignatureSoTheRootAloneChecksIt) {
+  const SignatureCheck withChain =
+      CheckSignedFile(SignedFile(kPlainTarget, "leaf.pem", "leaf.key", "int.pem"), Pem("root.pem"));
+  EXPECT_TRUE(withChain.good && withChain.publisherChecked) << withChain.reason;
+  EXPECT_EQ(withChain.publisher, "CN=Leaf Publisher") << "a certificate for code signing only signs too";
+  EXPECT_FALSE(CheckSignedFile(SignedFile(kPlainTarget, "leaf.pem", "leaf.key"), Pem("root.pem")).good)
+      << "without the intermediate the chain breaks";
+  const auto noChain = SigningIdentity::Load(Files("leaf.pem", "leaf.key", "leaf.key"));
+  ASSERT_TRUE(std::holds_alternative<std::string>(noChain)) << "a chain file without a certificate is no chain";
+  EXPECT_EQ(std::get<std::string>(noChain), "leaf.key holds no PEM certificate");
+}
+
+TEST_F(SignedFileTest, AnEncryptedKeyOpensWithItsPassphraseFileAndNeverAsks) {
+  SigningFiles files = Files("a.pem", "encrypted.key");
+  const auto without = SigningIdentity::Load(files);
+  ASSERT_TRUE(std::holds_alternative<std::string>(without));
+  EXPECT_NE(std::get<std::string>(without).find("is encrypted"), std::string::npos);
+  files.passphrase = "correct horse";
+  EXPECT_TRUE(std::holds_alternative<SigningIdentity>(SigningIdentity::Load(files)));
+  files.passphrase = "wrong horse";
+  const auto wrong = SigningIdentity::Load(files);
+  ASSERT_TRUE(std::holds_alternative<std::string>(wrong));
+  EXPECT_NE(std::get<std::string>(wrong).find("does not open"), std::string::npos);
+}
+
+TEST_F(SignedFileTest, OneChangedCharacterInAnySignedLineFails) {
+  const std::string file = SignedFile(kCyrillicTarget);
+  for (const std::string& line : SignedSettingsOf(LinesToSign(kCyrillicTarget)).lines) {
+    const std::string original = Utf16(line + "\r\n");
+    std::string changed = line + "\r\n";
+    changed[line.size() - 1] = changed[line.size() - 1] == 'x' ? 'y' : 'x';
+    std::string tampered = file;
+    tampered.replace(file.find(original), original.size(), Utf16(changed));
+    EXPECT_FALSE(CheckSignedFile(tampered, Pem("a.pem")).good) << line;
+  }
+}
+
+// Every setting a client only trusts when it is signed, written out independently of the
+// code in tests/expected as "prefix -> scope name" lines.
+std::vector<std::string> SecureNames() {
+  std::vector<std::string> names;
+  for (const std::string& line : testing::ExpectedLines("secure_settings.txt")) {
+    names.push_back(line.substr(0, line.find(':')));
+  }
+  return names;
+}
+
+TEST_F(SignedFileTest, EverySecureSettingOutsideTheScopeIsRefused) {
+  const std::string file = SignedFile(kCyrillicTarget);
+  const std::vector<std::string> names = SecureNames();
+  EXPECT_EQ(names.size(), 45u);
+  for (const std::string& name : names) {
+    const SignatureCheck check = CheckSignedFile(Inserted(file, std::string(name) + ":s:x\r\n"), Pem("a.pem"));
+    EXPECT_FALSE(check.good) << name;
+  }
+}
+
+// The launcher's file for a target, signed with any certificate by the openssl command,
+// as another tool would sign it.
+std::string SignedByOpenSsl(const std::string& name, const ConnectionTarget& target,
+                            const std::string& digest = "sha256", const std::string& chain = "") {
+  const SignedSettings settings = SignedSettingsOf(LinesToSign(target));
+  std::ofstream(SignedFileTest::Path("message.bin"), std::ios::binary) << SignedMessage(settings);
+  const std::string der = name + ".der";
+  EXPECT_EQ(SignedFileTest::OpenSsl("cms -sign -binary -noattr -md " + digest +
+                                    " -outform DER -in message.bin -signer " + name + ".pem -inkey " + name + ".key" +
+                                    (chain.empty() ? "" : " -certfile " + chain) + " -out " + der),
+            0)
+      << name;
+  std::string block("\x01\x00\x01\x00\x01\x00\x00\x00", 8);
+  const std::string bytes = SignedFileTest::Pem(der.c_str());
+  for (int i = 0; i < 4; ++i) block += static_cast<char>(bytes.size() >> (8 * i) & 0xFF);
+  block += bytes;
+  std::string base64(4 * ((block.size() + 2) / 3) + 1, '\0');
+  base64.resize(EVP_EncodeBlock(reinterpret_cast<unsigned char*>(base64.data()),
+                                reinterpret_cast<const unsigned char*>(block.data()), static_cast<int>(block.size())));
+  return SignedFileContent(target, {target.alias, target.host, target.port, settings.scope, base64});
+}
+
+// The facts OpenSSL reads decide, on the signing side and in a check alike: a signer that
+// cannot sign, or any certificate on its chain that cannot vouch for it, is refused with
+// the certificate's name and the reason, whether the chain ends at a given trust anchor
+// or at what the signature carries. Files another tool signed are judged the same way.
+TEST_F(SignedFileTest, EveryCertificateOnTheChainIsJudgedWhereverItIsSignedOrChecked) {
+  const struct {
+    const char* name;
+    const char* chain;  // the intermediate, or nothing
+    const char* anchor;
+    std::string refusal;  // empty: it signs
+  } cases[] = {
+      {"codesign", "", "codesign", ""},
+      {"server", "", "server", ""},
+      {"anypurpose", "", "anypurpose", ""},
+      {"leaf", "int", "root", ""},
+      {"email", "", "email", "CN=E-mail Only cannot sign connection files: its key usage does not allow digital"},
+      {"rsa1024", "", "rsa1024", "CN=Short Key cannot sign connection files: its RSA key has 1024 bits"},
+      {"ec", "", "ec", "CN=Elliptic Curve cannot sign connection files: its key is not an RSA key"},
+      {"noext", "", "noext", "cannot sign connection files: it has no key usage"},
+      {"noeku", "", "noeku", "cannot sign connection files: it has no extended key usage"},
+      {"ca", "", "ca", "cannot sign connection files: it is a certification authority's certificate"},
+      {"expired", "", "expired", "CN=Expired cannot sign connection files: it expired on "},
+      {"future", "", "future", "cannot sign connection files: it is not valid before 2099-01-01T00:00:00Z"},
+      {"baddate", "", "baddate", "cannot sign connection files: its validity dates cannot be read"},
+      {"sha1leaf", "int", "root",
+       "CN=SHA-1 Leaf cannot sign connection files: the digest of its issuer's signature "
+       "is SHA-1"},
+      {"weakleaf", "weakint", "root",
+       "CN=Weak Intermediate on the signer's chain cannot vouch for it: its RSA key "
+       "has 1024 bits"},
+      {"oldleaf", "oldint", "root", "CN=Old Intermediate on the signer's chain cannot vouch for it: it expired on "},
+      {"serverleaf", "serverint", "root",
+       "CN=Server Intermediate on the signer's chain cannot vouch for it: its "
+       "extended key usage allows neither"},
+      {"mailleaf", "mailint", "root", "CN=Mail Intermediate on the signer's chain cannot vouch for it: its extended"},
+      {"mailrootleaf", "", "mailroot", "CN=Mail Root on the signer's chain cannot vouch for it: its extended key"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string pem = std::string(c.name) + ".pem";
+    const std::string key = std::string(c.name) + ".key";
+    const std::string chain = *c.chain ? std::string(c.chain) + ".pem" : "";
+    const auto loaded = SigningIdentity::Load(Files(pem.c_str(), key.c_str(), chain.c_str()));
+    const bool anchorOnly = std::string(c.anchor) != c.name && !*c.chain;  // the signing side knows no anchor
+    if (c.refusal.empty() || anchorOnly) {
+      EXPECT_TRUE(std::holds_alternative<SigningIdentity>(loaded));
+    } else {
+      ASSERT_TRUE(std::holds_alternative<std::string>(loaded));
+      EXPECT_NE(std::get<std::string>(loaded).find(c.refusal), std::string::npos) << std::get<std::string>(loaded);
+    }
+    const std::string file = SignedByOpenSsl(c.name, kPlainTarget, "sha256", chain);
+    const SignatureCheck checked = CheckSignedFile(file, Pem((std::string(c.anchor) + ".pem").c_str()));
+    EXPECT_EQ(checked.good, c.refusal.empty()) << checked.reason;
+    if (!c.refusal.empty()) {
+      EXPECT_NE(checked.reason.find(c.refusal), std::string::npos) << checked.reason;
+    }
+    if (!anchorOnly) {
+      EXPECT_EQ(CheckSignedFile(file, "").good, c.refusal.empty()) << "what the signature carries";
+    }
+  }
+  EXPECT_EQ(CheckSignedFile(SignedFile(kPlainTarget, "leaf.pem", "leaf.key", "int.pem"), Pem("b.pem")).reason,
+            "the signer's certificate does not lead to a trusted one: unable to get local issuer certificate");
+}
+
+// The date to act by is the earliest end on the chain, wherever it stands.
+TEST_F(SignedFileTest, TheExpiryIsTheChainsEarliest) {
+  const SigningIdentity soon = Identity("soonleaf.pem", "soonleaf.key", "soonint.pem");
+  EXPECT_TRUE(soon.ExpiryWarning().starts_with("the certificate expires on " + soon.Expires() +
+                                               " (when CN=Soon Intermediate on its chain expires), in "))
+      << soon.ExpiryWarning();
+  EXPECT_EQ(CheckSignedFile(SignedFile(kPlainTarget, "soonleaf.pem", "soonleaf.key", "soonint.pem"), "").expires,
+            soon.Expires());
+  EXPECT_EQ(Identity("a.pem", "a.key").ExpiryWarning(), "") << "400 days away";
+}
+
+// SHA-256 or stronger: a file the openssl command signed with a weaker digest is refused
+// by the digest's name.
+TEST_F(SignedFileTest, OnlySha256OrStrongerDigestsAreAccepted) {
+  for (const auto& [digest, refusal] :
+       {std::pair{"sha256", ""},
+        {"sha512", ""},
+        {"md5", "the signature's digest is MD5: only SHA-256 or stronger is accepted"},
+        {"sha1", "the signature's digest is SHA-1: only SHA-256 or stronger is accepted"}}) {
+    const SignatureCheck check =
+        CheckSignedFile(SignedByOpenSsl("codesign", kPlainTarget, digest), Pem("codesign.pem"));
+    EXPECT_EQ(check.reason, refusal) << digest;
+  }
+}
+
+// A UTF-16LE file re-encoded in code page 1251 (all its characters have a byte there).
+std::string AsCp1251(std::string_view utf16) {
+  std::string bytes;
+  for (std::size_t i = 0; i + 1 < utf16.size(); i += 2) {
+    const char32_t unit = static_cast<unsigned char>(utf16[i]) | static_cast<unsigned char>(utf16[i + 1]) << 8;
+    bytes += static_cast<char>(Cp1251ByteOf(unit).value_or('?'));
+  }
+  return bytes;
+}
+
+// The signature line with its block changed: the 12-byte header, then the DER.
+std::string WithBlock(const std::string& file, const std::function<void(std::string&)>& change) {
+  const std::size_t start = file.find(Utf16("signature:s:")) + Utf16("signature:s:").size();
+  const std::size_t end = file.size() - 4;  // before the last CR LF
+  std::string base64;
+  for (std::size_t i = start; i < end; i += 2) base64 += file[i];
+  std::string block(base64.size(), '\0');
+  block.resize(EVP_DecodeBlock(reinterpret_cast<unsigned char*>(block.data()),
+                               reinterpret_cast<const unsigned char*>(base64.data()), static_cast<int>(base64.size())) -
+               (base64.ends_with("==")  ? 2
+                : base64.ends_with("=") ? 1
+                                        : 0));
+  change(block);
+  std::string encoded(4 * ((block.size() + 2) / 3) + 1, '\0');
+  encoded.resize(EVP_EncodeBlock(reinterpret_cast<unsigned char*>(encoded.data()),
+                                 reinterpret_cast<const unsigned char*>(block.data()), static_cast<int>(block.size())));
+  return file.substr(0, start) + Utf16(encoded) + file.substr(end);
+}
+
+// What the reader passes, the signature itself must cover: a changed byte, or a character
+// the file's UTF-16 holds but code page 1251 lacks, fails the signature; the rest of the
+// refusals are the reader's (signed_file_reader_test.cpp).
+TEST_F(SignedFileTest, ATamperedFileIsRefusedWithAReason) {
+  const std::string file = SignedFile(kCyrillicTarget);
+  const ConnectionTarget questionMark{"Q", "Q?R", "rds-a.example.com", "3395"};
+  const std::string lossy = SignedFile(questionMark);
+  const auto replaced = [](std::string text, const std::string& from, const std::string& to) {
+    return text.replace(text.find(from), from.size(), to);
+  };
+  const struct {
+    const char* what;
+    std::string bytes;
+    const char* reason;
+  } cases[] = {
+      {"a changed byte", replaced(file, Utf16("3395"), Utf16("4395")), "does not verify"},
+      {"a character code page 1251 lacks",
+       replaced(lossy, Utf16("name:s:Q?R"), Utf16("name:s:Q") + "\x00\x4E" + Utf16("R")), "does not verify"},
+      {"a replacement character", replaced(lossy, Utf16("name:s:Q?R"), Utf16("name:s:Q") + "\xFD\xFF" + Utf16("R")),
+       "does not verify"},
+      {"a header whose length is wrong", WithBlock(file, [](std::string& b) { b[8] = static_cast<char>(b[8] + 1); }),
+       "length is not its size"},
+      {"code page 1251", AsCp1251(file.substr(2)), "not UTF-16LE with a byte order mark"},
+      {"an unsigned microphone", Inserted(file, "audiocapturemode:i:1\r\n"), "turns the microphone on"},
+  };
+  for (const auto& c : cases) {
+    const SignatureCheck check = CheckSignedFile(c.bytes, Pem("a.pem"));
+    EXPECT_FALSE(check.good) << c.what;
+    EXPECT_NE(check.reason.find(c.reason), std::string::npos) << c.what << ": " << check.reason;
+  }
+  const SignatureCheck harmless = CheckSignedFile(Inserted(file, "Smart Sizing:i:1\r\n"), Pem("a.pem"));
+  EXPECT_TRUE(harmless.good) << harmless.reason;
+  EXPECT_NE(std::find(harmless.uncovered.begin(), harmless.uncovered.end(), "smart sizing"), harmless.uncovered.end());
+  EXPECT_TRUE(CheckSignedFile(lossy, Pem("a.pem")).good);
+}
+
+// Every file the launcher can write, signed as a signed build signs it, verifies; the tool
+// says so by its exit code: 0 with the publisher checked, 4 without, 1 for a bad file.
+TEST_F(SignedFileTest, TheLaunchersOwnSignedFilesVerify) {
+  const SigningIdentity identity = Identity("a.pem", "a.key");
+  std::size_t files = 0;
+  for (const ProductProfile& profile : ProfileTable()) {
+    for (const ConnectionTarget& target : RowFiles(profile)) {
+      const SignatureCheck check = CheckSignedFile(SignedConnectionFileContent(identity, target), Pem("a.pem"));
+      EXPECT_TRUE(check.good && check.publisherChecked) << target.displayName << ": " << check.reason;
+      ++files;
+    }
+  }
+  EXPECT_EQ(files, 14u) << "twelve rows, two with a companion";
+  const std::string path = Path("signed.rdp");
+  std::ofstream(path, std::ios::binary) << SignedConnectionFileContent(identity, kPlainTarget);
+  std::ofstream(Path("tampered.rdp"), std::ios::binary) << Inserted(SignedFile(kPlainTarget), "colour:i:1\r\n");
+  std::ostringstream out;
+  ToolStreams streams{-1, out};
+  const auto exitCode = [&](const std::vector<std::string>& arguments) {
+    return RunCommand(ParseCommandLine(arguments), streams).exitCode;
+  };
+  EXPECT_EQ(exitCode({"verify", path, "--cert", Path("a.pem")}), kExitDone);
+  EXPECT_EQ(exitCode({"verify", path}), kExitPublisherNotChecked);
+  EXPECT_EQ(exitCode({"verify", path, "--cert", Path("b.pem")}), kExitRefused);
+  EXPECT_EQ(exitCode({"verify", Path("tampered.rdp"), "--cert", Path("a.pem")}), kExitRefused);
+}
+
+}  // namespace
+}  // namespace rdplaunch

@@ -1,0 +1,134 @@
+#include "signing/signed_file_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "rdpfile/signed_file.h"
+#include "signing/signed_message.h"
+#include "text/cp1251.h"
+
+namespace rdplaunch {
+namespace {
+
+const ConnectionTarget kTarget{"Plan", "PlnDsk", "rds-a.example.com", "3397"};
+// A syntactically valid signature block: the header and an empty DER sequence.
+constexpr std::string_view kBlock = "AQABAAEAAAACAAAAMAA=";
+
+std::string Utf16(std::string_view text) { return Cp1251ToUtf16Le(text); }
+
+// A signed file of the launcher's with the given block, its signature line replaced by
+// `signature` when one is given, and `lines` put in before its signscope line.
+std::string FileWith(std::string_view lines, std::string_view block = kBlock) {
+  const SignedSettings settings = SignedSettingsOf(LinesToSign(kTarget));
+  const std::string file =
+      SignedFileContent(kTarget, {kTarget.alias, kTarget.host, kTarget.port, settings.scope, block});
+  const std::size_t scope = file.find(Utf16("signscope:s:"));
+  return file.substr(0, scope) + Utf16(lines) + file.substr(scope);
+}
+
+// Every refusal for its own reason, no check standing in for another. What the signature
+// leaves out is judged by value: display settings any valid value, the others only values
+// that share nothing; a setting the policy does not know is refused.
+TEST(ReadSignedFile, RefusesWhatAClientCouldReadOtherwiseWithItsReason) {
+  const std::string file = FileWith("");
+  const std::size_t scopeAt = file.find(Utf16("signscope:s:"));
+  const std::size_t signatureAt = file.find(Utf16("signature:s:"));
+  const std::string unsignedPart = file.substr(0, scopeAt);
+  const std::string scopeLine = file.substr(scopeAt, signatureAt - scopeAt);
+  const std::string signature = file.substr(signatureAt);
+  const struct {
+    const char* what;
+    std::string bytes;
+    const char* reason;  // empty: it reads
+  } cases[] = {
+      {"another case", FileWith("Full Address:s:attacker.example\r\n"), "sets 'Full Address' twice"},
+      {"a leading blank", FileWith(" full address:s:attacker.example\r\n"), "sets 'Full Address' twice"},
+      {"a tab around the name", FileWith("\tfull address\t:s:evil.example\r\n"), "sets 'Full Address' twice"},
+      {"a form feed", FileWith("\ffull address:s:evil.example\r\n"), "sets 'Full Address' twice"},
+      {"a vertical tab", FileWith("\vfull address:s:evil.example\r\n"), "sets 'Full Address' twice"},
+      {"a forged duplicate first", "\xFF\xFE" + Utf16("full address:s:evil.example\r\n") + file.substr(2),
+       "sets 'Full Address' twice"},
+      {"redirectdrives in another case", FileWith("RedirectDrives:i:1\r\n"), "sets 'RedirectDrives' twice"},
+      {"a secure RemoteApp setting unsigned", FileWith("remoteapplicationfile:s:x\r\n"),
+       "outside the signature's scope"},
+      {"a bare line feed", FileWith("a:s:x\nfull address:s:attacker.example\r\n"), "CR, LF or NUL of its own"},
+      {"a bare carriage return", FileWith("a:s:x\rb:s:y\r\n"), "CR, LF or NUL of its own"},
+      {"a NUL", FileWith(std::string("a:s:x\0y\r\n", 9)), "CR, LF or NUL of its own"},
+      {"a second signscope", FileWith("signscope:s:Full Address\r\n"), "a second signscope"},
+      {"a second signature", unsignedPart + signature + scopeLine + signature, "stands after the signature"},
+      {"a line after the signature", file + Utf16("a:s:x\r\n"), "stands after the signature"},
+      {"an unknown scope name", unsignedPart + Utf16("signscope:s:Full Address,Colour\r\n") + signature,
+       "which is no secure setting"},
+      {"no signature", unsignedPart + scopeLine, "has no signscope or no signature"},
+      {"a block that is too short", FileWith("", "AAAA"), "no valid header"},
+      {"a header's second word", FileWith("", "AQABAAIAAAACAAAAMAA="), "no valid header"},
+      {"a header's length short", FileWith("", "AQABAAEAAAABAAAAMAA="), "length is not its size"},
+      {"a byte after the DER", FileWith("", "AQABAAEAAAADAAAAMAAA"), "bytes stand after the signature's DER"},
+      {"a DER cut short", FileWith("", "AQABAAEAAAACAAAAMAU="), "the signature's DER is cut short"},
+      {"a byte after the last line", file + "A", "odd number of bytes"},
+      {"a NUL character after the last line", file + std::string(2, '\0'), "does not end with CR LF"},
+      {"no byte order mark", file.substr(2), "not UTF-16LE with a byte order mark"},
+      // Connection: accounts and passwords never stand outside the signature.
+      {"a user name", FileWith("username:s:x\r\n"),
+       "'username' is not covered by the signature and carries an account"},
+      {"a domain", FileWith(" Domain :s:x\r\n"), "'domain' is not covered by the signature and carries an account"},
+      {"a password", FileWith("password 51:b:00\r\n"), "'password 51' is not covered by the signature and carries a"},
+      {"a broker", FileWith("gatewaybrokeringtype:i:1\r\n"), "its value hands the connection to a broker"},
+      // Session behaviour: the values that exist.
+      {"a connection type", FileWith("connection type:i:8\r\n"), "'connection type' is not covered"},
+      // Device redirection: only what shares nothing.
+      {"the microphone", FileWith("audiocapturemode:i:1\r\n"), "its value turns the microphone on"},
+      {"a camera", FileWith("camerastoredirect:s:*\r\n"), "its value redirects cameras"},
+      {"USB devices", FileWith("usbdevicestoredirect:s:*\r\n"), "its value redirects USB devices"},
+      {"a leading zero", FileWith("redirectlocation:i:00\r\n"), "its value shares the location"},
+      {"another type", FileWith("redirectwebauthn:s:0\r\n"), "is not of type i"},
+      // Display: any valid value.
+      {"a width", FileWith("desktopwidth:i:20000\r\n"), "its value is no valid display setting"},
+      {"a window place", FileWith("winposstr:s:0,3,0,0,800\r\n"), "its value is no valid display setting"},
+      {"an unknown setting", FileWith("colour:i:1\r\n"), "'colour' is no setting this check knows"},
+      {"two refused at once", FileWith("audiocapturemode:i:1\r\nusername:s:x\r\n"), "microphone on; 'username'"},
+      {"a valid display setting", FileWith("Smart Sizing:i:1\r\nselectedmonitors:s:0,1\r\n"), ""},
+      {"the safe values", FileWith("gatewaybrokeringtype:i:0\r\naudiocapturemode:i:0\r\nkeyboardhook:i:0\r\n"), ""},
+  };
+  for (const auto& c : cases) {
+    const std::string refusal = ReadSignedFile(c.bytes).refusal;
+    if (*c.reason == '\0') {
+      EXPECT_EQ(refusal, "") << c.what;
+    } else {
+      EXPECT_NE(refusal.find(c.reason), std::string::npos) << c.what << ": " << refusal;
+    }
+  }
+}
+
+// A file of the launcher's with `filler` valid unsigned lines (repeated display settings).
+std::string FileWithLines(std::size_t filler) {
+  std::string lines;
+  for (std::size_t i = 0; i < filler; ++i) lines += i % 2 ? "session bpp:i:32\r\n" : "Use Multimon:i:0\r\n";
+  return FileWith(lines);
+}
+
+// The best of several runs, so that another process on the machine does not count.
+double SecondsToRead(const std::string& file) {
+  double best = 1e9;
+  for (int run = 0; run < 15; ++run) {
+    const auto start = std::chrono::steady_clock::now();
+    const SignedFileReading reading = ReadSignedFile(file);
+    best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    EXPECT_EQ(reading.refusal, "");
+  }
+  return best;
+}
+
+TEST(ReadSignedFile, TakesTimeLinearInTheFilesSizeAndRefusesALargeOneAtOnce) {
+  const std::string file = FileWithLines(6000);
+  const std::string twice = FileWithLines(12000);
+  ASSERT_LT(twice.size(), kMaxSignedFileSize);
+  EXPECT_EQ(ReadSignedFile(file).message, SignedMessage(SignedSettingsOf(LinesToSign(kTarget))));
+  EXPECT_EQ(ReadSignedFile(file).uncovered, ReadSignedFile(FileWithLines(0)).uncovered) << "each name once";
+  EXPECT_LT(SecondsToRead(twice), 3 * SecondsToRead(file));
+  EXPECT_EQ(ReadSignedFile(FileWithLines(80000)).refusal, "the file is larger than 1048576 bytes");
+}
+
+}  // namespace
+}  // namespace rdplaunch

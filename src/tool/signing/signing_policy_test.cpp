@@ -1,0 +1,3 @@
+#include "signing/signing_policy.h"
+
+#include <gtest/gtest.h>
