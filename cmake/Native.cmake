@@ -4,6 +4,7 @@
 # with nlohmann/json. Never part of the launcher.
 find_package(OpenSSL 3 REQUIRED COMPONENTS Crypto)
 find_package(nlohmann_json 3 REQUIRED)
+find_package(ICU 60 REQUIRED COMPONENTS uc)
 add_library(rdplaunch_tool STATIC
   src/tool/hosting/command_check.cpp
   src/tool/hosting/command_make.cpp
@@ -25,7 +26,7 @@ add_library(rdplaunch_tool STATIC
   src/tool/signing/signing_policy.cpp
 )
 target_include_directories(rdplaunch_tool PUBLIC src/tool)
-target_link_libraries(rdplaunch_tool PUBLIC rdplaunch_shared OpenSSL::Crypto PRIVATE nlohmann_json::nlohmann_json)
+target_link_libraries(rdplaunch_tool PUBLIC rdplaunch_shared OpenSSL::Crypto PRIVATE nlohmann_json::nlohmann_json ICU::uc)
 add_executable(rdplaunch-name src/tool/hosting/name_tool_main.cpp)
 target_link_libraries(rdplaunch-name PRIVATE rdplaunch_tool)
 
@@ -74,6 +75,7 @@ add_executable(unit_tests
   src/shared/name/launch_name_test.cpp
   src/shared/profiles/profiles_test.cpp
   src/shared/rdpfile/connection_file_test.cpp
+  src/shared/rdpfile/settings_test.cpp
   src/shared/text/cp1251_test.cpp
   src/tool/hosting/launch_name_maker_test.cpp
   src/tool/hosting/tool_files_test.cpp

@@ -1,6 +1,8 @@
 // Printable and JSON text for rdplaunch-name's answers.
 #include "hosting/tool_text.h"
 
+#include <unicode/uchar.h>
+
 #include <cstdio>
 
 #include "name/launch_name.h"
@@ -32,14 +34,13 @@ void ForEachCharacter(std::string_view bytes, Piece piece, Malformed malformed) 
   }
 }
 
-// Characters that change how the rest of a line shows (bidirectional overrides, which
-// can make a terminal show another name) or that show as nothing: C0 and C1 controls, the
-// line and paragraph separators, and Unicode's format characters.
+// Characters that change how the rest of a line shows (bidirectional overrides and marks,
+// which can make a terminal show another name) or that show as nothing: C0 and C1
+// controls, the line and paragraph separators, and every format character (general
+// category Cf) of the Unicode version ICU carries, not a list kept by hand.
 bool IsInvisibleOrControl(char32_t c) {
-  return c < 0x20 || (c >= 0x7F && c < 0xA0) || c == 0xAD || (c >= 0x600 && c <= 0x605) || c == 0x61C || c == 0x6DD ||
-         c == 0x70F || c == 0x180E || (c >= 0x200B && c <= 0x200F) || (c >= 0x2028 && c <= 0x202E) ||
-         (c >= 0x2060 && c <= 0x206F) || c == 0xFEFF || (c >= 0xFFF9 && c <= 0xFFFB) || c == 0x110BD ||
-         (c >= 0x1D173 && c <= 0x1D17A) || c == 0xE0001 || (c >= 0xE0020 && c <= 0xE007F);
+  if (c < 0x20 || (c >= 0x7F && c < 0xA0) || c == 0x2028 || c == 0x2029) return true;
+  return u_charType(static_cast<UChar32>(c)) == U_FORMAT_CHAR;
 }
 
 // \uXXXX, or a surrogate pair of them beyond the first plane (as JSON writes it).

@@ -37,6 +37,11 @@ TEST(ReadSignedFile, RefusesWhatAClientCouldReadOtherwiseWithItsReason) {
   const std::string unsignedPart = file.substr(0, scopeAt);
   const std::string scopeLine = file.substr(scopeAt, signatureAt - scopeAt);
   const std::string signature = file.substr(signatureAt);
+  // U+0130, which must not read as any digit a rule allows.
+  std::string outsideAscii = FileWith("redirectlocation:i:Q\r\n");
+  outsideAscii.replace(outsideAscii.find(Utf16("Q")), 2, "\x30\x01");
+  std::string twentyOne;
+  for (int i = 1; i <= 21; ++i) twentyOne += (i < 10 ? "x0" : "x") + std::to_string(i) + ":i:1\r\n";
   const struct {
     const char* what;
     std::string bytes;
@@ -90,6 +95,12 @@ TEST(ReadSignedFile, RefusesWhatAClientCouldReadOtherwiseWithItsReason) {
       {"two refused at once", FileWith("audiocapturemode:i:1\r\nusername:s:x\r\n"), "microphone on; 'username'"},
       {"a valid display setting", FileWith("Smart Sizing:i:1\r\nselectedmonitors:s:0,1\r\n"), ""},
       {"the safe values", FileWith("gatewaybrokeringtype:i:0\r\naudiocapturemode:i:0\r\nkeyboardhook:i:0\r\n"), ""},
+      {"a value outside ASCII", outsideAscii, "its value shares the location"},
+      {"twenty refused are named", FileWith(twentyOne), "'x20' is no setting"},
+      {"the rest are counted", FileWith(twentyOne),
+       "'x19' is no setting this check knows, and the signature does "
+       "not cover it; 'x20' is no setting this check knows, and the "
+       "signature does not cover it; and 1 more"},
   };
   for (const auto& c : cases) {
     const std::string refusal = ReadSignedFile(c.bytes).refusal;
