@@ -4,6 +4,7 @@ connection files' signatures and the detached Authenticode signature) without it
 
 import hashlib
 import os
+import shutil
 import subprocess
 import unittest
 
@@ -22,6 +23,8 @@ def sha256(path):
 
 class Release(unittest.TestCase):
     def build_in(self, folder, *options, env=None, umask=None):
+        # Built afresh each run: a folder left by an earlier run is up to date and says nothing.
+        shutil.rmtree(folder, ignore_errors=True)
         configured = configure("win32", folder, *OPTIONS, *options, env=env, umask=umask)
         self.assertEqual(configured.returncode, 0, configured.stdout[-3000:] + configured.stderr[-3000:])
         built = build(folder, env=env, umask=umask)

@@ -14,13 +14,13 @@ std::string Utf8(std::string_view cp1251) { return Cp1251ToUtf8(cp1251); }
 
 // A copy already on a user's machine is what it is: the warning says why Windows or a
 // browser would not have delivered this name intact, and the rest still tells what it does.
-Answer CheckCommand(const Request& request, ToolStreams&) {
+Answer CheckCommand(const Request& request) {
   auto checked = CheckedName(request.values[0]);
   if (Answer* refused = std::get_if<Answer>(&checked)) return std::move(*refused);
   const NameCheck& check = std::get<NameCheck>(checked);
   const LaunchFields& f = check.read.fields;
   const std::string password =
-      request.Has("--show-password") ? Utf8(f.password) : std::string(f.password.empty() ? "" : "***");
+      request.Has(kShowPasswordOption) ? Utf8(f.password) : std::string(f.password.empty() ? "" : "***");
   const bool valid = check.renameReason.empty();
 
   Answer answer;

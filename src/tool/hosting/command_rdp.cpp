@@ -22,7 +22,7 @@ std::string TextOfFile(std::string_view bytes) {
 
 }  // namespace
 
-Answer RdpCommand(const Request& request, ToolStreams&) {
+Answer RdpCommand(const Request& request) {
   auto checked = CheckedName(request.values[0]);
   if (Answer* refused = std::get_if<Answer>(&checked)) return std::move(*refused);
   const NameCheck& check = std::get<NameCheck>(checked);
@@ -30,9 +30,9 @@ Answer RdpCommand(const Request& request, ToolStreams&) {
     return Answer::Failure(kExitRefused, "the launcher writes no file: " + check.renameReason);
   }
   std::optional<SigningIdentity> identity;
-  if (request.Has("--sign")) {
-    auto loaded = LoadIdentity(request.Option("--sign", 0), request.Option("--sign", 1), request.Option("--chain"),
-                               request.Option("--key-password-file"));
+  if (request.Has(kSignOption)) {
+    auto loaded = LoadIdentity(request.Option(kSignOption, 0), request.Option(kSignOption, 1),
+                               request.Option(kChainOption), request.Option(kKeyPasswordFileOption));
     if (Answer* failed = std::get_if<Answer>(&loaded)) return std::move(*failed);
     identity.emplace(std::move(std::get<SigningIdentity>(loaded)));
   }
@@ -40,19 +40,19 @@ Answer RdpCommand(const Request& request, ToolStreams&) {
   std::string list;
   for (const ConnectionTarget& target : RowFiles(*check.read.profile)) {
     const std::string name = Cp1251ToUtf8(target.displayName) + ".rdp";
-    const std::string path = (std::filesystem::path(request.Option("--out")) / name).string();
+    const std::string path = (std::filesystem::path(request.Option(kOutOption)) / name).string();
     files.push_back(
         {path, identity ? SignedConnectionFileContent(*identity, target) : ConnectionFileContent(target), 0644, path});
     list += (list.empty() ? "" : ", ") +
             JsonObject().Text("name", name).Text("content", TextOfFile(files.back().bytes)).Json();
   }
-  if (request.Has("--out")) {
+  if (request.Has(kOutOption)) {
     if (const std::string error = WriteNewFiles(files); !error.empty()) return Answer::Failure(kExitFileError, error);
   }
   Answer answer;
-  answer.Json("valid", true).Json("signed", identity.has_value()).Json("written", request.Has("--out"));
+  answer.Json("valid", true).Json("signed", identity.has_value()).Json("written", request.Has(kOutOption));
   answer.Json("files", RawJson{"[" + list + "]"});
-  if (!request.Has("--out")) answer.bytes = files.front().bytes;
+  if (!request.Has(kOutOption)) answer.bytes = files.front().bytes;
   return answer;
 }
 

@@ -14,8 +14,8 @@ namespace rdplaunch {
 namespace {
 
 std::variant<SigningIdentity, Answer> IdentityOf(const Request& request) {
-  return LoadIdentity(request.Option("--cert"), request.Option("--key"), request.Option("--chain"),
-                      request.Option("--key-password-file"));
+  return LoadIdentity(request.Option(kCertOption), request.Option(kKeyOption), request.Option(kChainOption),
+                      request.Option(kKeyPasswordFileOption));
 }
 
 // What the hosting service puts into the policy of trusted publishers' thumbprints, and
@@ -31,7 +31,7 @@ Answer& Describe(Answer& answer, const SigningIdentity& identity) {
 
 }  // namespace
 
-Answer IdentityCommand(const Request& request, ToolStreams&) {
+Answer IdentityCommand(const Request& request) {
   auto loaded = IdentityOf(request);
   if (Answer* failed = std::get_if<Answer>(&loaded)) return std::move(*failed);
   Answer answer;
@@ -42,7 +42,7 @@ Answer IdentityCommand(const Request& request, ToolStreams&) {
 
 // Every file the launcher can write, once per alias, host and port (which alone decide a
 // file's lines).
-Answer SignaturesCommand(const Request& request, ToolStreams&) {
+Answer SignaturesCommand(const Request& request) {
   auto loaded = IdentityOf(request);
   if (Answer* failed = std::get_if<Answer>(&loaded)) return std::move(*failed);
   const SigningIdentity& identity = std::get<SigningIdentity>(loaded);
@@ -71,7 +71,7 @@ Answer SignaturesCommand(const Request& request, ToolStreams&) {
   const std::string header = SignaturesHeader(
       signatures, "Made by rdplaunch-name signatures for the certificate\n" + identity.Subject() + " (SHA-1 " +
                       identity.Thumbprint().sha1 + "), which expires on " + identity.Expires() + ".");
-  const std::string out = request.Option("--out");
+  const std::string out = request.Option(kOutOption);
   if (const std::string error = WriteNewFiles({{out, header, 0644, out}}); !error.empty()) {
     return Answer::Failure(kExitFileError, error);
   }

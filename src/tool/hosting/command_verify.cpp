@@ -7,13 +7,13 @@
 
 namespace rdplaunch {
 
-Answer VerifyCommand(const Request& request, ToolStreams&) {
+Answer VerifyCommand(const Request& request) {
   const std::string& path = request.values[0];
   const FileBytes file = ReadInputFile(path, kMaxInputFileSize, path);
   if (!file.error.empty()) return Answer::Failure(kExitFileError, file.error);
   std::string trusted;
-  if (request.Has("--cert")) {
-    const std::string certificate = request.Option("--cert");
+  if (request.Has(kCertOption)) {
+    const std::string certificate = request.Option(kCertOption);
     FileBytes read = ReadInputFile(certificate, kMaxInputFileSize, certificate);
     if (!read.error.empty()) return Answer::Failure(kExitFileError, read.error);
     if (CertificateCount(read.bytes) == 0) {

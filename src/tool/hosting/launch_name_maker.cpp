@@ -163,8 +163,12 @@ std::string RefusalText(NameRefusal refusal) {
   return "the name is not valid";
 }
 
+// Windows drops a final dot or space when it saves a file, so such a name never arrives.
 NameCheck CheckLaunchName(std::string_view launchName) {
   NameCheck check{ReadLaunchName(launchName), {}, BrowserChangeIn(launchName)};
+  if (check.browserChange.empty() && (launchName.ends_with('.') || launchName.ends_with(' '))) {
+    check.browserChange = launchName.ends_with('.') ? "a '.' at its end" : "a space at its end";
+  }
   check.renameReason = RefusalText(check.read.refusal);
   return check;
 }

@@ -106,6 +106,9 @@ TEST(CheckLaunchName, SaysWhyTheLauncherWouldAskNotToRename) {
       {"PELTA_8$a\x01$pw$.exe", "the control character U+0001"},
       {"PELTA_8$alice$50%$.exe", "the character '%' (U+0025)"},
       {"PELTA_8$alice$pw$.exe", ""},
+      {"PELTA_8$alice$pw$.exe.", "a '.' at its end"},
+      {"PELTA_8$alice$pw$.exe ", "a space at its end"},
+      {"PELTA_8$alice$pw.$.exe", ""},
   };
   for (const auto& [name, change] : changes) EXPECT_EQ(CheckLaunchName(name).browserChange, change) << name;
 }

@@ -1,5 +1,6 @@
 // rdplaunch-name: makes launcher names for the hosting service and tells support staff
-// what the launcher would do with a given file. The commands are in tool_commands.cpp.
+// what the launcher would do with a given file. The command table is tool_commands.cpp, the
+// command line's parser tool_parse.cpp, batch mode tool_batch.cpp.
 #include <unistd.h>
 
 #include <csignal>
@@ -8,22 +9,27 @@
 #include <vector>
 
 #include "hosting/tool_answer.h"
-#include "hosting/tool_commands.h"
+#include "hosting/tool_batch.h"
+#include "hosting/tool_parse.h"
 
 int main(int argc, char** argv) {
+  using namespace rdplaunch;
   std::signal(SIGPIPE, SIG_IGN);  // a closed pipe is a failed write, answered by the exit code
   std::ios::sync_with_stdio(false);
-  const rdplaunch::ParsedCommandLine parsed =
-      rdplaunch::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  const ParsedCommandLine parsed = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
   if (parsed.help) {
-    std::cout << rdplaunch::HelpText() << std::flush;
-    return std::cout ? rdplaunch::kExitDone : rdplaunch::kExitFileError;
+    std::cout << HelpText() << std::flush;
+    return std::cout ? kExitDone : kExitFileError;
   }
-  if (parsed.command == nullptr && parsed.error.empty()) {
-    std::cerr << rdplaunch::HelpText();
-    return rdplaunch::kExitUsage;
+  if (parsed.command == nullptr && !parsed.batch && parsed.error.empty()) {
+    std::cerr << HelpText() << std::flush;
+    return kExitUsage;
   }
-  rdplaunch::ToolStreams streams{STDIN_FILENO, std::cout};
-  const rdplaunch::Answer answer = rdplaunch::RunCommand(parsed, streams);
-  return rdplaunch::Deliver(answer, parsed.json || (parsed.jsonErrors && !answer.error.empty()), std::cout, std::cerr);
+  if (parsed.batch && parsed.error.empty()) {
+    const int exitCode = RunBatch(STDIN_FILENO, std::cout);
+    if (exitCode != kExitDone) std::cerr << "rdplaunch-name: batch mode ended early\n" << std::flush;
+    return exitCode;
+  }
+  const Answer answer = RunCommand(parsed);
+  return Deliver(answer, parsed.json || (parsed.jsonErrors && !answer.error.empty()), std::cout, std::cerr);
 }

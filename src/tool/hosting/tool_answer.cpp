@@ -66,21 +66,15 @@ std::string AnswerText(const Answer& answer) {
 }
 
 int Deliver(const Answer& answer, bool json, std::ostream& out, std::ostream& err) {
-  if (answer.delivered) {
-    // Written already, line by line; only its own failure is left to say.
-    if (!answer.error.empty()) err << "rdplaunch-name: " << PrintableText(answer.error) << '\n' << std::flush;
-    return answer.exitCode;
-  }
   if (json) {
     out << AnswerJson(answer) << '\n';
   } else {
     out << AnswerText(answer);
-    if (!answer.error.empty()) err << "rdplaunch-name: " << PrintableText(answer.error) << '\n';
+    if (!answer.error.empty()) err << "rdplaunch-name: " << PrintableText(answer.error) << '\n' << std::flush;
   }
   out.flush();
-  if (out) return answer.exitCode;
-  err << "rdplaunch-name: cannot write the answer to standard output\n" << std::flush;
-  return kExitFileError;
+  if (!out) err << "rdplaunch-name: cannot write the answer to standard output\n" << std::flush;
+  return out && err ? answer.exitCode : kExitFileError;
 }
 
 }  // namespace rdplaunch

@@ -34,9 +34,8 @@ struct Answer {
   int exitCode = kExitDone;
   std::string headline;  // the text's first line; none when empty
   std::vector<AnswerField> fields;
-  std::string bytes;       // printed as they are after the text lines (a connection file)
-  std::string error;       // for standard error; in JSON {"valid": false, "error": ...}
-  bool delivered = false;  // the command wrote its own answers (batch mode)
+  std::string bytes;  // printed as they are after the text lines (a connection file)
+  std::string error;  // for standard error; in JSON {"valid": false, "error": ...}
 
   static Answer Failure(int exitCode, std::string_view message);
   Answer& Json(std::string key, AnswerValue value);
@@ -48,7 +47,7 @@ std::string AnswerJson(const Answer& answer);
 std::string AnswerText(const Answer& answer);
 
 // Writes the answer: JSON on out, or text on out and its error on err. An answer that
-// cannot be written is exit code 3, whatever it said.
+// cannot be written, its error included, is exit code 3, whatever it said.
 int Deliver(const Answer& answer, bool json, std::ostream& out, std::ostream& err);
 
 }  // namespace rdplaunch

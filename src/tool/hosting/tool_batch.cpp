@@ -13,7 +13,8 @@
 #include <string>
 #include <variant>
 
-#include "hosting/tool_handlers.h"
+#include "hosting/tool_commands.h"
+#include "hosting/tool_parse.h"
 
 namespace rdplaunch {
 
@@ -69,7 +70,7 @@ Answer Refused(std::string_view why) { return Answer::Failure(kExitUsage, why); 
 std::variant<Request, Answer> RequestOf(const CommandRow& command, std::map<std::string, Member>& members) {
   Request request;
   request.command = command.name;
-  request.options["--json"];
+  request.options[std::string(kJsonOption)];
   for (const ValueRow& value : command.values) {
     const auto found = members.find(std::string(value.field));
     if (found == members.end()) return Refused("the request has no \"" + std::string(value.field) + "\"");
@@ -102,10 +103,12 @@ Answer OverlongAnswer() { return Refused("the request is longer than " + std::to
 
 }  // namespace
 
-Answer AnswerRequest(std::string_view line, ToolStreams& streams) {
+Answer AnswerRequest(std::string_view line) {
   if (line.size() > kMaxRequestBytes) return OverlongAnswer();
-  // The JSON library would take a raw NUL for the end of its input.
+  // The JSON library would take a raw NUL for the end of its input, and would skip a byte
+  // order mark that a caller's own JSON reader refuses: both would read another request.
   if (line.find('\0') != std::string_view::npos) return Refused("the request holds a NUL character");
+  if (line.starts_with("\xEF\xBB\xBF")) return Refused("the request starts with a byte order mark");
   RequestReader reader;
   nlohmann::json::sax_parse(line, &reader);
   if (!reader.error.empty()) return Refused(reader.error);
@@ -123,13 +126,12 @@ Answer AnswerRequest(std::string_view line, ToolStreams& streams) {
   reader.members.erase(command);
   auto request = RequestOf(*row, reader.members);
   if (Answer* refused = std::get_if<Answer>(&request)) return std::move(*refused);
-  return RunRequest(*row, std::get<Request>(request), streams);
+  return RunRequest(*row, std::get<Request>(request));
 }
 
 // A line is read a piece at a time, so an overlong one is skipped without being held. A
 // failure to read is not the end of the input: it is said, and the exit code is 3.
 int RunBatch(int input, std::ostream& out) {
-  ToolStreams streams{input, out};
   std::string line;
   bool overlong = false;
   const auto answer = [&](const Answer& a) {
@@ -138,7 +140,7 @@ int RunBatch(int input, std::ostream& out) {
   };
   const auto answerLine = [&] {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    const Answer reply = overlong ? OverlongAnswer() : AnswerRequest(line, streams);
+    const Answer reply = overlong ? OverlongAnswer() : AnswerRequest(line);
     std::fill(line.begin(), line.end(), '\0');  // it may hold a password
     line.clear();
     overlong = false;
@@ -169,14 +171,6 @@ int RunBatch(int input, std::ostream& out) {
   std::fill(buffer, buffer + sizeof buffer, '\0');
   if ((!line.empty() || overlong) && !answerLine()) return kExitFileError;
   return kExitDone;
-}
-
-Answer BatchCommand(const Request&, ToolStreams& streams) {
-  Answer answer;
-  answer.delivered = true;
-  answer.exitCode = RunBatch(streams.input, streams.out);
-  if (answer.exitCode != kExitDone) answer.error = "batch mode ended early";
-  return answer;
 }
 
 }  // namespace rdplaunch

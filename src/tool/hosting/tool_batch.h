@@ -6,14 +6,14 @@
 #include <ostream>
 #include <string_view>
 
-#include "hosting/tool_commands.h"
+#include "hosting/tool_answer.h"
 
 namespace rdplaunch {
 
 inline constexpr std::size_t kMaxRequestBytes = 65536;
 
 // The answer to one request line (without its line end).
-Answer AnswerRequest(std::string_view line, ToolStreams& streams);
+Answer AnswerRequest(std::string_view line);
 
 // Answers every line read from the file descriptor input on out, each flushed at once,
 // until the end of input. Returns 0; kExitFileError when input could not be read (the

@@ -1,4 +1,4 @@
-// The table of rdplaunch-name's commands, and the parser of a command line it drives.
+// The table of rdplaunch-name's commands, and the help text made from it.
 #include "hosting/tool_commands.h"
 
 #include <algorithm>
@@ -17,7 +17,10 @@ namespace {
 const std::vector<CommandRow> kCommands{
     {"make",
      {{"KEY", "key"}, {"USER", "user"}, {"PASSWORD", "password"}},
-     {{"--json", 0, {}, {}}, {"--header", 0, {}, {}}, {"--exe", 1, "--out", "exe"}, {"--out", 1, "--exe", "out"}},
+     {{kJsonOption, 0, {}, {}},
+      {kHeaderOption, 0, {}, {}},
+      {kExeOption, 1, kOutOption, "exe"},
+      {kOutOption, 1, kExeOption, "out"}},
      "[--json | --header] [--exe PATH --out DIR]",
      "Checks that key, user name and password can travel in a Windows file name through\n"
      "a browser's download and come back unchanged, and prints the launcher name\n"
@@ -29,34 +32,19 @@ const std::vector<CommandRow> kCommands{
      MakeCommand},
     {"check",
      {{"NAME", "name"}},
-     {{"--json", 0, {}, {}}, {"--show-password", 0, {}, "show_password"}},
+     {{kJsonOption, 0, {}, {}}, {kShowPasswordOption, 0, {}, "show_password"}},
      "[--json] [--show-password]",
      "Tells what the launcher would do with a file of that name (a path is fine), and\n"
      "warns when Windows or a browser would not deliver the name intact.",
      true,
      CheckCommand},
-    {"batch",
-     {},
-     {},
-     "",
-     "Reads one JSON request per line on standard input, such as\n"
-     "{\"command\": \"make\", \"key\": \"PELTA_8\", \"user\": \"alice\", \"password\": \"s3cret\"}\n"
-     "(with \"exe\" and \"out\" to copy the launcher) or {\"command\": \"check\", \"name\": \"...\"}\n"
-     "(with \"show_password\": true), and answers each with one line, the JSON object that\n"
-     "the command prints with --json, until the end of its input. A line longer than\n"
-     "65536 bytes, or one that is no such request (a field given twice, a NUL, a field the\n"
-     "command does not take), is answered with an error, and the next line is read. No\n"
-     "password ever stands on a command line this way. A failure to read standard input\n"
-     "ends it with exit code 3.",
-     false,
-     BatchCommand},
     {"rdp",
      {{"NAME", {}}},
-     {{"--json", 0, {}, {}},
-      {"--out", 1, {}, {}},
-      {"--sign", 2, {}, {}},
-      {"--chain", 1, "--sign", {}},
-      {"--key-password-file", 1, "--sign", {}}},
+     {{kJsonOption, 0, {}, {}},
+      {kOutOption, 1, {}, {}},
+      {kSignOption, 2, {}, {}},
+      {kChainOption, 1, kSignOption, {}},
+      {kKeyPasswordFileOption, 1, kSignOption, {}}},
      "[--json] [--out DIR] [--sign CERT KEY [--chain CHAIN] [--key-password-file FILE]]",
      "Prints the connection file the launcher would write for NAME; with --out, writes it\n"
      "(and the companion file, where the edition has one) into DIR, all or none; with\n"
@@ -67,23 +55,23 @@ const std::vector<CommandRow> kCommands{
      RdpCommand},
     {"verify",
      {{"FILE.rdp", {}}},
-     {{"--json", 0, {}, {}}, {"--cert", 1, {}, {}}},
+     {{kJsonOption, 0, {}, {}}, {kCertOption, 1, {}, {}}},
      "[--json] [--cert CERT]",
      "Checks a signed connection file at least as strictly as the Remote Desktop client\n"
-     "and prints its publisher, the certificate's SHA-1 thumbprint and its expiry date;\n"
-     "with --cert, the signer's chain must lead to a certificate of that PEM file. Exit\n"
-     "code 0 for a good signature from that publisher, 4 for a valid signature whose\n"
-     "publisher was not checked (no --cert), 1 for a bad one.",
+     "and prints its publisher, the certificate's SHA-1 and SHA-256 thumbprints and the\n"
+     "earliest expiry on its chain; with --cert, the signer's chain must lead to a\n"
+     "certificate of that PEM file. Exit code 0 for a good signature from that publisher,\n"
+     "4 for a valid signature whose publisher was not checked (no --cert), 1 for a bad one.",
      false,
      VerifyCommand},
     {"signatures",
      {},
-     {{"--json", 0, {}, {}},
-      {"--cert", 1, {}, {}, true},
-      {"--key", 1, {}, {}, true},
-      {"--chain", 1, {}, {}},
-      {"--key-password-file", 1, {}, {}},
-      {"--out", 1, {}, {}, true}},
+     {{kJsonOption, 0, {}, {}},
+      {kCertOption, 1, {}, {}, true},
+      {kKeyOption, 1, {}, {}, true},
+      {kChainOption, 1, {}, {}},
+      {kKeyPasswordFileOption, 1, {}, {}},
+      {kOutOption, 1, {}, {}, true}},
      "--cert CERT --key KEY [--chain CHAIN] [--key-password-file FILE] --out HEADER [--json]",
      "Signs every connection file the launcher can write and writes the C++ header the\n"
      "Windows build compiles in (the build runs this; the key never leaves this machine).",
@@ -91,18 +79,32 @@ const std::vector<CommandRow> kCommands{
      SignaturesCommand},
     {"identity",
      {},
-     {{"--json", 0, {}, {}},
-      {"--cert", 1, {}, {}, true},
-      {"--key", 1, {}, {}, true},
-      {"--chain", 1, {}, {}},
-      {"--key-password-file", 1, {}, {}}},
+     {{kJsonOption, 0, {}, {}},
+      {kCertOption, 1, {}, {}, true},
+      {kKeyOption, 1, {}, {}, true},
+      {kChainOption, 1, {}, {}},
+      {kKeyPasswordFileOption, 1, {}, {}}},
      "--cert CERT --key KEY [--chain CHAIN] [--key-password-file FILE] [--json]",
      "Checks that certificate, key, chain and passphrase can sign connection files, as\n"
-     "configuring a signed build does, and prints the publisher, the SHA-1 thumbprint and\n"
-     "the date the certificate expires, with a warning when that is less than 30 days away.",
+     "configuring a signed build does: every certificate from the signer to the last one\n"
+     "the chain holds. Prints the publisher, its SHA-1 and SHA-256 thumbprints and the\n"
+     "earliest expiry on the chain, with a warning when that is less than 30 days away.",
      false,
      IdentityCommand},
 };
+
+// Batch mode is no command of its own: it runs the rows' requests, one a line.
+constexpr std::string_view kBatchUsage = "rdplaunch-name batch";
+constexpr std::string_view kBatchHelp =
+    "Reads one JSON request per line on standard input, such as\n"
+    "{\"command\": \"make\", \"key\": \"PELTA_8\", \"user\": \"alice\", \"password\": \"s3cret\"}\n"
+    "(with \"exe\" and \"out\" to copy the launcher) or {\"command\": \"check\", \"name\": \"...\"}\n"
+    "(with \"show_password\": true), and answers each with one line, the JSON object that\n"
+    "the command prints with --json, until the end of its input. A line longer than\n"
+    "65536 bytes, or one that is no such request (a field given twice, a NUL, a byte order\n"
+    "mark, a field the command does not take), is answered with an error, and the next\n"
+    "line is read. No password ever stands on a command line this way. A failure to read\n"
+    "standard input ends it with exit code 3.\n";
 
 constexpr std::string_view kHelpEnd =
     "A command's values come first and are values whatever they start with (\"--\" may stand\n"
@@ -143,18 +145,24 @@ std::string UsageLine(const CommandRow& command) {
   return line;
 }
 
+namespace {
+
+std::string HelpEntry(std::string_view usage, std::string_view text) {
+  std::string entry = "  " + std::string(usage) + "\n";
+  while (!text.empty()) {
+    const std::size_t end = std::min(text.find('\n'), text.size());
+    entry += "      " + std::string(text.substr(0, end)) + "\n";
+    text.remove_prefix(std::min(end + 1, text.size()));
+  }
+  return entry;
+}
+
+}  // namespace
+
 std::string HelpText() {
   std::string help = "usage:\n";
-  for (const CommandRow& command : kCommands) {
-    help += "  " + UsageLine(command) + "\n";
-    std::string_view text = command.help;
-    while (!text.empty()) {
-      const std::size_t end = std::min(text.find('\n'), text.size());
-      help += "      " + std::string(text.substr(0, end)) + "\n";
-      text.remove_prefix(std::min(end + 1, text.size()));
-    }
-  }
-  return help + "\n" + std::string(kHelpEnd);
+  for (const CommandRow& command : kCommands) help += HelpEntry(UsageLine(command), command.help);
+  return help + HelpEntry(kBatchUsage, kBatchHelp) + "\n" + std::string(kHelpEnd);
 }
 
 }  // namespace rdplaunch

@@ -1,9 +1,9 @@
 // rdplaunch-name's commands: one table row each, with its values and options as the command
 // line and batch requests give them, what each option needs, its usage line, its help and
-// its handler. Help, usage errors and both parsers come from these rows.
+// its handler. Help, usage errors and both parsers (tool_parse.h, tool_batch.h) come from
+// these rows.
 #pragma once
 
-#include <iosfwd>
 #include <map>
 #include <span>
 #include <string>
@@ -25,11 +25,17 @@ struct Request {
   std::string Option(std::string_view option, std::size_t index = 0) const;
 };
 
-// Where a handler reads further input (batch mode) and writes answers of its own.
-struct ToolStreams {
-  int input;  // a file descriptor
-  std::ostream& out;
-};
+// Every option's name, once: the rows declare them, the handlers read them by these.
+inline constexpr std::string_view kJsonOption = "--json";
+inline constexpr std::string_view kHeaderOption = "--header";
+inline constexpr std::string_view kExeOption = "--exe";
+inline constexpr std::string_view kOutOption = "--out";
+inline constexpr std::string_view kShowPasswordOption = "--show-password";
+inline constexpr std::string_view kSignOption = "--sign";  // CERT KEY
+inline constexpr std::string_view kChainOption = "--chain";
+inline constexpr std::string_view kKeyPasswordFileOption = "--key-password-file";
+inline constexpr std::string_view kCertOption = "--cert";
+inline constexpr std::string_view kKeyOption = "--key";
 
 struct ValueRow {
   std::string_view name;   // on the command line's usage line
@@ -51,7 +57,7 @@ struct CommandRow {
   std::string_view usage;  // the rest of its usage line, after the values
   std::string_view help;   // what it does
   bool inBatch;            // batch mode takes it as a request
-  Answer (*handler)(const Request& request, ToolStreams& streams);
+  Answer (*handler)(const Request& request);
 };
 
 std::span<const CommandRow> CommandTable();
@@ -61,27 +67,5 @@ const OptionRow* FindOption(const CommandRow& command, std::string_view name);
 // The whole help text, and one command's usage line, from the table.
 std::string HelpText();
 std::string UsageLine(const CommandRow& command);
-
-// What an option given without the option it needs says, or nothing: the same rule for
-// the command line and batch requests.
-std::string MissingNeed(const CommandRow& command, const Request& request);
-
-struct ParsedCommandLine {
-  Request request;
-  const CommandRow* command = nullptr;
-  bool help = false;
-  bool json = false;        // answer in JSON (--json among the command's options)
-  bool jsonErrors = false;  // errors in JSON too: --json stood anywhere
-  std::string error;        // wrong usage; never one of the arguments, which may be a password
-};
-
-// A command's values come first and are values whatever they start with ("--" may stand
-// before them), then its options, each once.
-ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
-
-// Runs a request: wrong usage is answered as such, and so is a library's failure (out of
-// memory included), so that no request ends the process.
-Answer RunCommand(const ParsedCommandLine& parsed, ToolStreams& streams);
-Answer RunRequest(const CommandRow& command, const Request& request, ToolStreams& streams);
 
 }  // namespace rdplaunch

@@ -22,39 +22,33 @@ mode_t CurrentUmask() {
   return mask;
 }
 
-// One file on its way into place: the temporary file that holds its bytes, and the old
-// file's second name while the new one takes its place.
-struct Placement {
-  std::string temporary;
-  std::string aside;  // empty: there was no old file
-  struct stat written {};
-  bool placed = false;
-};
-
-// A fresh name in the folder for a second link to the old file. Names someone else has
-// taken are skipped.
-int LinkAside(const std::filesystem::path& folder, const std::string& target, std::string& aside) {
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string name = (folder / ".rdplaunch-XXXXXX").string();
-    const int probe = mkstemp(name.data());
-    if (probe < 0) return errno;
-    close(probe);
-    unlink(name.c_str());
-    if (link(target.c_str(), name.c_str()) == 0) {
-      aside = std::move(name);
-      return 0;
-    }
-    if (errno != EEXIST) return errno;
-  }
-  return EEXIST;
-}
-
 std::filesystem::path FolderOf(const std::string& path) {
   const std::filesystem::path folder = std::filesystem::path(path).parent_path();
   return folder.empty() ? "." : folder;
 }
 
 bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// Removes a name only while it still leads to the file this call wrote: something another
+// writer put under it meanwhile is never taken for ours.
+void RemoveIfOurs(const std::string& path, const struct stat& written) {
+  struct stat now {};
+  if (lstat(path.c_str(), &now) == 0 && SameFile(now, written)) unlink(path.c_str());
+}
+
+int SystemRename(const char* from, const char* to, unsigned flags) {
+  return renameat2(AT_FDCWD, from, AT_FDCWD, to, flags);
+}
+
+// One file on its way into place: the temporary file that holds its bytes, which holds the
+// old file instead once the two are exchanged.
+struct Placement {
+  std::string temporary;
+  struct stat written {};
+  bool placed = false;
+  bool exchanged = false;  // the temporary name now holds the file that had the name
+};
+
 }  // namespace
 
 // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
@@ -110,76 +104,87 @@ FileBytes PassphraseOf(const std::string& path) {
 }
 
 const WriteCalls& SystemWriteCalls() {
-  static const WriteCalls calls{::write, ::close};
+  static const WriteCalls calls{::write, ::close, SystemRename};
   return calls;
 }
 
-// All or nothing, and the folder as it was after nothing: before a file replaces an old
-// one, the old one gets a second name (a hard link, which leaves it in place), so that
-// undoing puts it back with one rename. Undoing removes a new file only while its name
-// still leads to the file this call wrote, so nothing planted under a name is taken for
-// ours. Folders are never replaced.
+// All or nothing, and the folder as it was after nothing. One file takes its name with a
+// rename, which replaces any file atomically. Of several, each that replaces an old file is
+// exchanged with it (the old one then waits under the temporary name, to come back with
+// one more exchange), and each whose name was free takes it only while it still is, so
+// that another writer's file is neither replaced nor removed. Neither needs a hard link,
+// which a folder holding other users' files may refuse. Folders are never replaced.
 std::string WriteNewFiles(const std::vector<NewFile>& files, const WriteCalls& calls) {
   const mode_t mask = CurrentUmask();
   std::vector<Placement> placements;
+  placements.reserve(files.size());
   std::string error;
-  const auto undo = [&] {
-    for (std::size_t i = 0; i < placements.size(); ++i) {
+  const auto undo = [&]() noexcept {
+    for (std::size_t i = placements.size(); i-- > 0;) {
       const Placement& p = placements[i];
-      struct stat now {};
-      if (p.placed && !p.aside.empty()) {
-        std::rename(p.aside.c_str(), files[i].path.c_str());
-      } else if (p.placed && lstat(files[i].path.c_str(), &now) == 0 && SameFile(now, p.written)) {
-        unlink(files[i].path.c_str());
+      if (p.exchanged && calls.rename(p.temporary.c_str(), files[i].path.c_str(), RENAME_EXCHANGE) == 0) {
+        RemoveIfOurs(p.temporary, p.written);  // ours again, after the exchange back
+      } else if (p.placed && !p.exchanged) {
+        RemoveIfOurs(files[i].path, p.written);
+      } else if (!p.placed) {
+        unlink(p.temporary.c_str());
       }
-      if (!p.placed) unlink(p.temporary.c_str());
-      if (!p.placed && !p.aside.empty()) unlink(p.aside.c_str());
     }
-    return error;
   };
-  for (const NewFile& file : files) {
-    // A short temporary name: the final one may already be as long as the file system allows.
-    std::string temporary = (FolderOf(file.path) / ".rdplaunch-XXXXXX").string();
-    const int handle = mkstemp(temporary.data());
-    const std::string shownFolder = std::filesystem::path(file.shownPath).parent_path().string();
-    if (handle < 0) {
-      error = "cannot create a file in " + (shownFolder.empty() ? "." : shownFolder) + ": " + Reason(errno);
-      return undo();
+  try {
+    for (const NewFile& file : files) {
+      // A short temporary name: the final one may already be as long as the file system allows.
+      std::string temporary = (FolderOf(file.path) / ".rdplaunch-XXXXXX").string();
+      const int handle = mkstemp(temporary.data());
+      if (handle < 0) {
+        const int failure = errno;
+        const std::string shownFolder = std::filesystem::path(file.shownPath).parent_path().string();
+        undo();
+        return "cannot create a file in " + (shownFolder.empty() ? "." : shownFolder) + ": " + Reason(failure);
+      }
+      placements.push_back({std::move(temporary), {}, false, false});
+      int failure = fchmod(handle, file.mode & ~mask) == 0 ? 0 : errno;
+      if (failure == 0 && fstat(handle, &placements.back().written) != 0) failure = errno;
+      for (std::size_t done = 0; failure == 0 && done < file.bytes.size();) {
+        const ssize_t count = calls.write(handle, file.bytes.data() + done, file.bytes.size() - done);
+        if (count < 0 && errno == EINTR) continue;
+        if (count <= 0) failure = count < 0 ? errno : ENOSPC;
+        if (count > 0) done += static_cast<std::size_t>(count);
+      }
+      // A file system may report a failed write only when the file is closed.
+      if (calls.close(handle) != 0 && failure == 0) failure = errno;
+      if (failure != 0) {
+        undo();
+        return "cannot write " + file.shownPath + ": " + Reason(failure);
+      }
     }
-    placements.push_back({temporary, {}, {}, false});
-    int failure = fchmod(handle, file.mode & ~mask) == 0 ? 0 : errno;
-    if (failure == 0 && fstat(handle, &placements.back().written) != 0) failure = errno;
-    for (std::size_t done = 0; failure == 0 && done < file.bytes.size();) {
-      const ssize_t count = calls.write(handle, file.bytes.data() + done, file.bytes.size() - done);
-      if (count < 0 && errno == EINTR) continue;
-      if (count <= 0) failure = count < 0 ? errno : ENOSPC;
-      if (count > 0) done += static_cast<std::size_t>(count);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      Placement& p = placements[i];
+      struct stat old {};
+      int failure = 0;
+      const bool exists = lstat(files[i].path.c_str(), &old) == 0;
+      if (!exists && errno != ENOENT) {
+        failure = errno;
+      } else if (exists && S_ISDIR(old.st_mode)) {
+        failure = EISDIR;
+      } else {
+        const unsigned flags = files.size() == 1 ? 0u : exists ? RENAME_EXCHANGE : RENAME_NOREPLACE;
+        if (calls.rename(p.temporary.c_str(), files[i].path.c_str(), flags) != 0) failure = errno;
+      }
+      if (failure != 0) {
+        undo();
+        return "cannot write " + files[i].shownPath + ": " + Reason(failure);
+      }
+      p.placed = true;
+      p.exchanged = exists && files.size() > 1;
     }
-    // A file system may report a failed write only when the file is closed.
-    if (calls.close(handle) != 0 && failure == 0) failure = errno;
-    if (failure != 0) {
-      error = "cannot write " + file.shownPath + ": " + Reason(failure);
-      return undo();
-    }
+  } catch (...) {
+    undo();
+    throw;
   }
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    Placement& p = placements[i];
-    struct stat old {};
-    int failure = 0;
-    if (lstat(files[i].path.c_str(), &old) == 0) {
-      failure = S_ISDIR(old.st_mode) ? EISDIR : LinkAside(FolderOf(files[i].path), files[i].path, p.aside);
-    } else if (errno != ENOENT) {
-      failure = errno;
-    }
-    if (failure == 0 && std::rename(p.temporary.c_str(), files[i].path.c_str()) != 0) failure = errno;
-    if (failure != 0) {
-      error = "cannot write " + files[i].shownPath + ": " + Reason(failure);
-      return undo();
-    }
-    p.placed = true;
-  }
+  // Every file is in place: the old ones, waiting under the temporary names, go.
   for (const Placement& p : placements) {
-    if (!p.aside.empty()) unlink(p.aside.c_str());
+    if (p.exchanged) unlink(p.temporary.c_str());
   }
   return {};
 }

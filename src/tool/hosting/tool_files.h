@@ -30,10 +30,11 @@ FileBytes ReadInputFile(const std::string& path, std::size_t limit, std::string_
 // after the line end) is refused, by the build with the same message.
 FileBytes PassphraseOf(const std::string& path);
 
-// The system calls that writing uses, which a test can replace to make one fail.
+// The system calls that writing uses, which a test can replace to make one fail (or throw).
 struct WriteCalls {
   ssize_t (*write)(int file, const void* bytes, std::size_t size);
   int (*close)(int file);
+  int (*rename)(const char* from, const char* to, unsigned flags);  // renameat2 in the working folder
 };
 const WriteCalls& SystemWriteCalls();
 
@@ -46,7 +47,9 @@ struct NewFile {
 
 // Writes every file or none: each goes to a temporary file in its folder (never an
 // existing file, never through a link), and only when all are written and closed are they
-// renamed into place, replacing whatever had the name. Returns the error, or nothing.
+// renamed into place, replacing whatever had the name (a folder never). Whatever ends the
+// call early (an error, an exception, memory running out) puts every replaced file back,
+// and no temporary name is left behind on any path. Returns the error, or nothing.
 std::string WriteNewFiles(const std::vector<NewFile>& files, const WriteCalls& calls = SystemWriteCalls());
 
 }  // namespace rdplaunch

@@ -14,10 +14,11 @@
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <tuple>
 
 #include "hosting/tool_batch.h"
-#include "hosting/tool_commands.h"
 #include "hosting/tool_files.h"
+#include "hosting/tool_parse.h"
 
 namespace rdplaunch {
 namespace {
@@ -25,11 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-Answer Answered(const std::vector<std::string>& arguments) {
-  std::ostringstream out;
-  ToolStreams streams{-1, out};
-  return RunCommand(ParseCommandLine(arguments), streams);
-}
+Answer Answered(const std::vector<std::string>& arguments) { return RunCommand(ParseCommandLine(arguments)); }
 
 class ToolFilesTest : public ::testing::Test {
  protected:
@@ -102,27 +99,59 @@ int FailingClose(int file) {
   errno = EIO;
   return -1;
 }
+int Rename(const char* from, const char* to, unsigned flags) { return renameat2(AT_FDCWD, from, AT_FDCWD, to, flags); }
+// The second file's rename runs out of memory, right after the first was put in place.
+int renames = 0;
+int ExhaustedSecondRename(const char* from, const char* to, unsigned flags) {
+  if (++renames == 2) throw std::bad_alloc();
+  return Rename(from, to, flags);
+}
+// Another writer takes a free name between the look and the rename.
+int RacedRename(const char* from, const char* to, unsigned flags) {
+  if (flags == RENAME_NOREPLACE) std::ofstream(to) << "THEIRS";
+  return Rename(from, to, flags);
+}
 
 // A failed write or close leaves neither the file nor its temporary; of several files,
-// all are written or none. Messages show the path as given to show.
+// all are written or none, whatever ends the call, and no temporary name stays behind.
+// Messages show the path as given to show.
 TEST_F(ToolFilesTest, WritingIsAllOrNothingAndFollowsTheUmask) {
-  const WriteCalls failingWrite{FailingWrite, ::close};
-  const WriteCalls failingClose{::write, FailingClose};
+  const WriteCalls failingWrite{FailingWrite, ::close, Rename};
+  const WriteCalls failingClose{::write, FailingClose, Rename};
   for (const WriteCalls* calls : {&failingWrite, &failingClose}) {
     const std::string error = WriteNewFiles({{Path("K$u$pw$.exe"), "bytes", 0644, "out/K$u$***$.exe"}}, *calls);
     EXPECT_EQ(error.substr(0, 31), "cannot write out/K$u$***$.exe: ");
     EXPECT_TRUE(Names().empty());
   }
+  const std::vector<NewFile> pair{{Path("a.rdp"), "a", 0644, "a"}, {Path("b.rdp"), "b", 0644, "b"}};
+  // Both old files are replaced, and nothing else stays in the folder.
+  Write("a.rdp", "OLD");
+  Write("b.rdp", "OLD");
+  EXPECT_EQ(WriteNewFiles(pair), "");
+  EXPECT_EQ(Names(), (std::vector<std::string>{"a.rdp", "b.rdp"}));
+  EXPECT_EQ(ExpectedBytes("a.rdp") + ExpectedBytes("b.rdp"), "ab");
   // The second file's name is taken by a folder: the first file's old version comes back
   // as it was, and the folder stays.
   Write("a.rdp", "OLD");
+  fs::remove(Path("b.rdp"));
   fs::create_directory(Path("b.rdp"));
-  EXPECT_EQ(WriteNewFiles({{Path("a.rdp"), "a", 0644, "a"}, {Path("b.rdp"), "b", 0644, "b"}}),
-            "cannot write b: Is a directory");
+  EXPECT_EQ(WriteNewFiles(pair), "cannot write b: Is a directory");
   EXPECT_EQ(Names(), (std::vector<std::string>{"a.rdp", "b.rdp"}));
   EXPECT_EQ(ExpectedBytes("a.rdp"), "OLD");
+  fs::remove(Path("b.rdp"));
+  // Memory runs out after the first file is in place: it is put back all the same.
+  renames = 0;
+  EXPECT_THROW(WriteNewFiles(pair, {::write, ::close, ExhaustedSecondRename}), std::bad_alloc);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"a.rdp"}));
+  EXPECT_EQ(ExpectedBytes("a.rdp"), "OLD");
+  // A name that was free is taken by another writer: theirs stays, and ours is undone.
+  EXPECT_EQ(WriteNewFiles(pair, {::write, ::close, RacedRename}), "cannot write b: File exists");
+  EXPECT_EQ(Names(), (std::vector<std::string>{"a.rdp", "b.rdp"}));
+  EXPECT_EQ(ExpectedBytes("a.rdp") + ExpectedBytes("b.rdp"), "OLDTHEIRS");
   // A file this call did not write is never removed in undoing: here a folder's link.
   fs::remove(Path("a.rdp"));
+  fs::remove(Path("b.rdp"));
+  fs::create_directory(Path("b.rdp"));
   fs::create_directory_symlink(folder_ / "b.rdp", Path("a.rdp"));
   EXPECT_NE(WriteNewFiles({{Path("c.rdp"), "c", 0644, "c"}, {Path("b.rdp"), "b", 0644, "b"}}), "");
   EXPECT_EQ(Names(), (std::vector<std::string>{"a.rdp", "b.rdp"}));
@@ -144,6 +173,15 @@ TEST_F(ToolFilesTest, CommandsAnswerWhatTheHelpSays) {
   EXPECT_EQ(json::parse(AnswerJson(run({"verify", Path("plain.rdp"), "--json"})))["valid"], false);
   EXPECT_EQ(run({"verify", Path("plain.rdp"), "--cert", Path("missing.pem")}).exitCode, kExitFileError);
   EXPECT_EQ(run({"verify", Path("plain.rdp"), "--cert", Path("plain.rdp")}).exitCode, kExitFileError);
+
+  // Whether the name arrives whole is the browser's and Windows' matter, not the launcher's.
+  for (const auto& [name, valid, safe] : {std::tuple{"PELTA_8$a$b$.exe.", true, false},
+                                          {"PELTA_9$a$b$.exe", false, true},
+                                          {"PELTA_9$a$b%$.exe", false, false}}) {
+    const json checked = json::parse(AnswerJson(run({"check", name, "--json"})));
+    EXPECT_EQ(checked["valid"], valid) << name;
+    EXPECT_EQ(checked["browser_safe"], safe) << name;
+  }
 
   // The companion's name is taken by a folder: neither file is written.
   fs::create_directory(Path("PlanDesk Online.rdp"));
@@ -170,6 +208,9 @@ TEST_F(ToolFilesTest, CommandsAnswerWhatTheHelpSays) {
 // and no answer but make's repeats a password.
 TEST_F(ToolFilesTest, ABatchAnswersEveryLineExactlyAndNeverStops) {
   const std::string overlong = R"({"command": "check", "name": ")" + std::string(kMaxRequestBytes, 'x') + "\"}";
+  // The longest request that is read, JSON's white space filling it up, and a CR before its LF.
+  std::string exactly = R"({"command": "check", "name": "PELTA_8$a$s3cret$.exe"})";
+  exactly.insert(1, kMaxRequestBytes - exactly.size(), ' ');
   const struct {
     std::string line;
     std::string error;  // the start of the error answer; empty when it is answered
@@ -194,6 +235,14 @@ TEST_F(ToolFilesTest, ABatchAnswersEveryLineExactlyAndNeverStops) {
        "--exe goes with --out"},
       {R"({"command": "rdp", "name": "PELTA_8$a$s3cret$.exe"})", "the command of a request is \"make\" or \"check\""},
       {R"({"command": "check", "name": ["PELTA_8$a$s3cret$.exe"]})", "a field of the request is an array"},
+      {R"({"command": "make", "key": "PELTA_8", "user": "a", "password": "s3cret", "exe": "", "out": "o"})",
+       "\"exe\" must be a string that is not empty"},
+      {R"({"command": "make", "key": "PELTA_8", "user": "a", "password": "s3cret", "exe": "L", "out": ""})",
+       "\"out\" must be a string that is not empty"},
+      {"\xEF\xBB\xBF"
+       R"({"command": "check", "name": "PELTA_8$a$s3cret$.exe"})",
+       "the request starts with a byte order mark"},
+      {exactly + "\r", ""},
   };
   std::string input;
   for (const auto& c : cases) input += c.line + "\n";
@@ -213,6 +262,7 @@ TEST_F(ToolFilesTest, ABatchAnswersEveryLineExactlyAndNeverStops) {
     EXPECT_EQ(answers[i].dump().find("s3cret") == std::string::npos, i != 0) << answers[i].dump();
   }
   EXPECT_EQ(answers[6]["password"], "***");
+  EXPECT_EQ(answers[18]["valid"], true) << "exactly the longest request";
   EXPECT_EQ(answers.back()["valid"], true);
 
   // A failure to read is not the end of the requests.

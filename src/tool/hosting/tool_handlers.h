@@ -5,12 +5,11 @@
 
 namespace rdplaunch {
 
-Answer MakeCommand(const Request& request, ToolStreams& streams);        // command_make.cpp
-Answer CheckCommand(const Request& request, ToolStreams& streams);       // command_check.cpp
-Answer BatchCommand(const Request& request, ToolStreams& streams);       // tool_batch.cpp
-Answer RdpCommand(const Request& request, ToolStreams& streams);         // command_rdp.cpp
-Answer VerifyCommand(const Request& request, ToolStreams& streams);      // command_verify.cpp
-Answer SignaturesCommand(const Request& request, ToolStreams& streams);  // command_signatures.cpp
-Answer IdentityCommand(const Request& request, ToolStreams& streams);    // command_signatures.cpp
+Answer MakeCommand(const Request& request);        // command_make.cpp
+Answer CheckCommand(const Request& request);       // command_check.cpp
+Answer RdpCommand(const Request& request);         // command_rdp.cpp
+Answer VerifyCommand(const Request& request);      // command_verify.cpp
+Answer SignaturesCommand(const Request& request);  // command_signatures.cpp
+Answer IdentityCommand(const Request& request);    // command_signatures.cpp
 
 }  // namespace rdplaunch

@@ -1,23 +1,22 @@
 // Parsing rdplaunch-name's command line by the command table, and running a request.
+#include "hosting/tool_parse.h"
+
 #include <algorithm>
 #include <exception>
 #include <new>
 
-#include "hosting/tool_commands.h"
-
 namespace rdplaunch {
-
-namespace {
-
-constexpr std::string_view kJson = "--json";
-
-}  // namespace
 
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   ParsedCommandLine parsed;
   if (arguments.empty()) return parsed;
   if (arguments[0] == "--help" || arguments[0] == "-h") {
     parsed.help = true;
+    return parsed;
+  }
+  if (arguments[0] == "batch") {
+    parsed.batch = true;
+    if (arguments.size() > 1) parsed.error = "batch takes no arguments: its requests come on standard input";
     return parsed;
   }
   parsed.command = FindCommand(arguments[0]);
@@ -30,8 +29,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   request.command = arguments[0];
   // An error is answered in JSON when "--json" stands anywhere, even where a value was
   // expected (too few values); an answer only when it stands among the options.
-  parsed.jsonErrors = FindOption(command, kJson) != nullptr &&
-                      std::find(arguments.begin() + 1, arguments.end(), kJson) != arguments.end();
+  parsed.jsonErrors = FindOption(command, kJsonOption) != nullptr &&
+                      std::find(arguments.begin() + 1, arguments.end(), kJsonOption) != arguments.end();
   std::size_t i = 1;
   if (i < arguments.size() && arguments[i] == "--") ++i;
   for (; request.values.size() < command.values.size(); ++i) {
@@ -64,7 +63,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   }
   parsed.error = MissingNeed(command, request);
   if (!parsed.error.empty()) return parsed;
-  parsed.json = request.Has(kJson);
+  parsed.json = request.Has(kJsonOption);
   return parsed;
 }
 
@@ -82,17 +81,17 @@ std::string MissingNeed(const CommandRow& command, const Request& request) {
   return {};
 }
 
-Answer RunCommand(const ParsedCommandLine& parsed, ToolStreams& streams) {
+Answer RunCommand(const ParsedCommandLine& parsed) {
   if (!parsed.error.empty()) return Answer::Failure(kExitUsage, parsed.error + "; see --help");
   if (parsed.command == nullptr) return Answer::Failure(kExitUsage, "wrong usage; see --help");
-  return RunRequest(*parsed.command, parsed.request, streams);
+  return RunRequest(*parsed.command, parsed.request);
 }
 
 // A library's exception ends the request, never the process: out of memory included, so
 // that one large request in a batch leaves the next one answered.
-Answer RunRequest(const CommandRow& command, const Request& request, ToolStreams& streams) {
+Answer RunRequest(const CommandRow& command, const Request& request) {
   try {
-    return command.handler(request, streams);
+    return command.handler(request);
   } catch (const std::bad_alloc&) {
     return Answer::Failure(kExitFileError, "out of memory while answering the request");
   } catch (const std::exception&) {

@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "hosting/launch_name_maker.h"
-#include "hosting/tool_commands.h"
+#include "hosting/tool_parse.h"
 #include "hosting/tool_text.h"
 
 namespace rdplaunch {
@@ -15,11 +15,7 @@ namespace {
 using nlohmann::json;
 
 // A command line's answer, with no standard input.
-Answer Answered(const std::vector<std::string>& arguments) {
-  std::ostringstream out;
-  ToolStreams streams{-1, out};
-  return RunCommand(ParseCommandLine(arguments), streams);
-}
+Answer Answered(const std::vector<std::string>& arguments) { return RunCommand(ParseCommandLine(arguments)); }
 
 std::string Joined(const std::vector<std::string>& arguments) {
   std::string joined;
@@ -49,6 +45,8 @@ TEST(ParseCommandLine, ValuesStandWhereTheyStandAndOptionsFollowTheTable) {
       {{"rdp", "N", "--sign", "C"}, {}, "--sign needs two values"},
       {{"signatures", "--cert", "C", "--out", "H"}, {}, "signatures needs --key"},
       {{"identity", "--key", "K"}, {}, "identity needs --cert"},
+      {{"signatures", "--cert", "C", "--key", "K"}, {}, "signatures needs --out"},
+      {{"batch", "--json"}, {}, "batch takes no arguments"},
       {{"frobnicate"}, {}, "no such command"},
   };
   for (const auto& c : cases) {
@@ -62,7 +60,8 @@ TEST(ParseCommandLine, ValuesStandWhereTheyStandAndOptionsFollowTheTable) {
   const Answer unknown = Answered({"frobnicate"});
   EXPECT_EQ(unknown.exitCode, kExitUsage);
   EXPECT_EQ(unknown.error, "no such command; see --help");
-  // An answer that cannot be written is exit code 3, whatever it said.
+  // An answer that cannot be written is exit code 3, whatever it said: a refusal to an
+  // error stream that takes nothing included.
   for (const int exitCode : {kExitDone, kExitRefused, kExitPublisherNotChecked}) {
     for (const bool asJson : {false, true}) {
       std::ostringstream full;
@@ -74,6 +73,11 @@ TEST(ParseCommandLine, ValuesStandWhereTheyStandAndOptionsFollowTheTable) {
       EXPECT_EQ(Deliver(answer, asJson, full, err), kExitFileError) << exitCode;
     }
   }
+  std::ostringstream out;
+  std::ostringstream fullErr;
+  fullErr.setstate(std::ios::badbit);
+  EXPECT_EQ(Deliver(Answer::Failure(kExitRefused, "refused"), false, out, fullErr), kExitFileError);
+  EXPECT_EQ(Deliver(Answer::Failure(kExitRefused, "refused"), false, out, out), kExitRefused);
   EXPECT_TRUE(ParseCommandLine({"make", "K", "U", "P", "--json"}).json);
   EXPECT_TRUE(ParseCommandLine({"make", "K", "--json"}).jsonErrors) << "too few values: the error is JSON";
 }
@@ -100,11 +104,23 @@ TEST(ToolText, JsonAndTextAreValidUtf8AndSafeOnATerminal) {
                                     {"a\u2028b\u2029", "a\\u2028b\\u2029"},
                                     {"\u200Bx\uFEFF", "\\u200Bx\\uFEFF"},
                                     {"\U000E0041", "\\uDB40\\uDC41"},
+                                    {"\u200Ex\u200F", "\\u200Ex\\u200F"},
+                                    {"\u0890\u0891\u08E2", "\\u0890\\u0891\\u08E2"},
+                                    {"\U000110CD\U00013430\U00013438", "\\uD804\\uDCCD\\uD80D\\uDC30\\uD80D\\uDC38"},
+                                    {"\U0001BCA0\U0001BCA3", "\\uD82F\\uDCA0\\uD82F\\uDCA3"},
+                                    {"\u00ADx\u061C", "\\u00ADx\\u061C"},
                                     {"Ж\u00A0", "Ж\u00A0"}}) {
     EXPECT_EQ(PrintableText(utf8), shown) << shown;
     EXPECT_EQ(json::parse(JsonString(utf8)).get<std::string>(), utf8) << shown;
     EXPECT_EQ(JsonString(utf8), "\"" + std::string(shown) + "\"") << shown;
   }
+  EXPECT_EQ(PrintableText("a\x1F"
+                          "b\x20"),
+            "a\\x1Fb ");
+  Answer answer;
+  answer.headline = "CN=a\u202Eb";
+  answer.Both("k", "label: ", std::string("x\u202Ey"));
+  EXPECT_EQ(AnswerText(answer), "CN=a\\u202Eb\nlabel: x\\u202Ey\n");
   const json object = json::parse(JsonObject().Text("t", "x").Bool("b", true).Number("n", 3).Null("z").Json());
   EXPECT_EQ(object, json::parse(R"({"t": "x", "b": true, "n": 3, "z": null})"));
 }

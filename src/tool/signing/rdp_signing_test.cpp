@@ -1,8 +1,10 @@
 #include "signing/rdp_signing.h"
 
 #include <gtest/gtest.h>
+
 #include <openssl/evp.h>
 #include <unistd.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cstdio>
@@ -15,7 +17,7 @@
 #include <vector>
 
 #include "fakes/expected_files.h"
-#include "hosting/tool_commands.h"
+#include "hosting/tool_parse.h"
 #include "profiles/profiles.h"
 #include "rdpfile/signed_file.h"
 #include "signing/signed_message.h"
@@ -316,6 +318,21 @@ TEST_F(SignedFileTest, TheExpiryIsTheChainsEarliest) {
   EXPECT_EQ(CheckSignedFile(SignedFile(kPlainTarget, "soonleaf.pem", "soonleaf.key", "soonint.pem"), "").expires,
             soon.Expires());
   EXPECT_EQ(Identity("a.pem", "a.key").ExpiryWarning(), "") << "400 days away";
+  // identity says the same, in JSON too, with the passphrase file handed on to the key.
+  const auto identity = [&](const std::vector<std::string>& more) {
+    std::vector<std::string> arguments{"identity", "--json"};
+    arguments.insert(arguments.end(), more.begin(), more.end());
+    return nlohmann::json::parse(AnswerJson(RunCommand(ParseCommandLine(arguments))));
+  };
+  const auto warned =
+      identity({"--cert", Path("soonleaf.pem"), "--key", Path("soonleaf.key"), "--chain", Path("soonint.pem")});
+  EXPECT_EQ(warned["warning"], soon.ExpiryWarning());
+  EXPECT_EQ(warned["expires"], soon.Expires());
+  Write("passphrase", "correct horse\n");
+  const auto opened =
+      identity({"--cert", Path("a.pem"), "--key", Path("encrypted.key"), "--key-password-file", Path("passphrase")});
+  EXPECT_EQ(opened["valid"], true) << opened.dump();
+  EXPECT_TRUE(opened["warning"].is_null());
 }
 
 // SHA-256 or stronger: a file the openssl command signed with a weaker digest is refused
@@ -413,10 +430,8 @@ TEST_F(SignedFileTest, TheLaunchersOwnSignedFilesVerify) {
   const std::string path = Path("signed.rdp");
   std::ofstream(path, std::ios::binary) << SignedConnectionFileContent(identity, kPlainTarget);
   std::ofstream(Path("tampered.rdp"), std::ios::binary) << Inserted(SignedFile(kPlainTarget), "colour:i:1\r\n");
-  std::ostringstream out;
-  ToolStreams streams{-1, out};
   const auto exitCode = [&](const std::vector<std::string>& arguments) {
-    return RunCommand(ParseCommandLine(arguments), streams).exitCode;
+    return RunCommand(ParseCommandLine(arguments)).exitCode;
   };
   EXPECT_EQ(exitCode({"verify", path, "--cert", Path("a.pem")}), kExitDone);
   EXPECT_EQ(exitCode({"verify", path}), kExitPublisherNotChecked);
