@@ -106,6 +106,17 @@ int ExhaustedSecondRename(const char* from, const char* to, unsigned flags) {
   if (++renames == 2) throw std::bad_alloc();
   return Rename(from, to, flags);
 }
+// Another writer puts its own file under the first name, then the second rename fails.
+std::string firstPath;
+int OverwrittenThenFailed(const char* from, const char* to, unsigned flags) {
+  if (++renames == 2) {
+    std::ofstream(firstPath + ".theirs") << "THEIRS";
+    std::rename((firstPath + ".theirs").c_str(), firstPath.c_str());
+    errno = EIO;
+    return -1;
+  }
+  return Rename(from, to, flags);
+}
 // Another writer takes a free name between the look and the rename.
 int RacedRename(const char* from, const char* to, unsigned flags) {
   if (flags == RENAME_NOREPLACE) std::ofstream(to) << "THEIRS";
@@ -148,6 +159,14 @@ TEST_F(ToolFilesTest, WritingIsAllOrNothingAndFollowsTheUmask) {
   EXPECT_EQ(WriteNewFiles(pair, {::write, ::close, RacedRename}), "cannot write b: File exists");
   EXPECT_EQ(Names(), (std::vector<std::string>{"a.rdp", "b.rdp"}));
   EXPECT_EQ(ExpectedBytes("a.rdp") + ExpectedBytes("b.rdp"), "OLDTHEIRS");
+  // Undoing removes only the file this call wrote, not another on the same file system.
+  fs::remove(Path("b.rdp"));
+  fs::remove(Path("a.rdp"));
+  renames = 0;
+  firstPath = Path("a.rdp");
+  EXPECT_EQ(WriteNewFiles(pair, {::write, ::close, OverwrittenThenFailed}), "cannot write b: Input/output error");
+  EXPECT_EQ(Names(), (std::vector<std::string>{"a.rdp"}));
+  EXPECT_EQ(ExpectedBytes("a.rdp"), "THEIRS");
   // A file this call did not write is never removed in undoing: here a folder's link.
   fs::remove(Path("a.rdp"));
   fs::remove(Path("b.rdp"));
