@@ -1,5 +1,5 @@
-// What several of rdplaunch-name's commands read: a launcher name given as an argument,
-// and a signing identity from its files.
+// What several of rdplaunch-name's commands read and show: a launcher name given as an
+// argument, a signing identity from its files, and a certificate's thumbprints.
 #pragma once
 
 #include <string>

@@ -1,4 +1,4 @@
-// Writing rdpfile/signatures.h for a signed build.
+// Writing the signatures header of a signed build.
 #include "signing/signatures_header.h"
 
 #include <algorithm>

@@ -1,5 +1,6 @@
 // The C++ header that carries a signed build's connection-file signatures into the
-// launcher: rdpfile/signatures.h, one FileSignature per file the launcher can write.
+// launcher (the build names it by its path: connection-file-signatures.h), one
+// FileSignature per file the launcher can write.
 #pragma once
 
 #include <span>
