@@ -4,6 +4,7 @@
 
 #include <chrono>
 
+#include "fakes/expected_files.h"
 #include "rdpfile/signed_file.h"
 #include "signing/signed_message.h"
 #include "text/cp1251.h"
@@ -109,6 +110,15 @@ TEST(ReadSignedFile, RefusesWhatAClientCouldReadOtherwiseWithItsReason) {
     } else {
       EXPECT_NE(refusal.find(c.reason), std::string::npos) << c.what << ": " << refusal;
     }
+  }
+}
+
+// Every setting a client only trusts when it is signed (written out by hand in
+// tests/expected), set outside the scope, is refused, whatever its type.
+TEST(ReadSignedFile, EverySecureSettingOutsideTheScopeIsRefused) {
+  for (const std::string& line : testing::ExpectedLines("secure_settings.txt")) {
+    const std::string name = line.substr(0, line.find(':'));
+    EXPECT_NE(ReadSignedFile(FileWith(name + ":s:x\r\n")).refusal, "") << name;
   }
 }
 
