@@ -2,6 +2,7 @@
 a failed signing leaves no rdplaunch.exe, and an encrypted key is opened with its
 passphrase file or refused at once, never asked for on a terminal."""
 
+import os
 import subprocess
 import tempfile
 import unittest
@@ -66,31 +67,36 @@ class SignedBuilds(unittest.TestCase):
     def test_a_certificate_that_cannot_sign_connection_files_stops_configuring(self):
         certificates = SIGNING / "certificates"
         subprocess.run([ROOT / "tests/fixtures/make-certificates.sh", certificates], check=True)
-        # certificate, what configuring and the tool refuse it for (None: it signs), whether configuring warns
-        # (these certificates are valid for two days or ten: it warns of their expiry)
-        for name, problem, warning in [("email", "its key usage does not allow digital signatures", None),
-                                       ("ca", "it is a certification authority's certificate", None),
-                                       ("expired", "it expired on ", None), ("future", "it is not valid before 2099-01-01", None),
-                                       ("server", None, True), ("expiring", None, True)]:
+        # certificate, its chain, what configuring and the tool refuse it for (None: it signs), whether configuring
+        # warns (these certificates are valid for two days or ten: it warns of their expiry)
+        for name, chain, problem, warning in [
+                ("email", None, "cannot sign connection files: its key usage does not allow digital signatures", None),
+                ("ca", None, "cannot sign connection files: it is a certification authority's certificate", None),
+                ("expired", None, "cannot sign connection files: it expired on ", None),
+                ("future", None, "cannot sign connection files: it is not valid before 2099-01-01", None),
+                ("oldleaf", "oldint", "CN=Old Intermediate on the signer's chain cannot vouch for it: it expired", None),
+                ("server", None, None, True), ("expiring", None, None, True)]:
             with self.subTest(certificate=name):
+                chain_options = [f"-DRDPLAUNCH_SIGNING_CHAIN={certificates / chain}.pem"] if chain else []
                 configured = configure("win32", SIGNING / f"certificate-{name}",
                                        f"-DRDPLAUNCH_SIGNING_CERT={certificates / name}.pem",
-                                       f"-DRDPLAUNCH_SIGNING_KEY={certificates / name}.key",
+                                       f"-DRDPLAUNCH_SIGNING_KEY={certificates / name}.key", *chain_options,
                                        "-DRDPLAUNCH_BUILD_TEST_PROGRAMS=OFF")
                 said = words(configured.stdout + configured.stderr)
                 if problem:
                     self.assertNotEqual(configured.returncode, 0)
-                    self.assertIn(f"cannot sign connection files: {problem}", said)
+                    self.assertIn(problem, said)
                 else:
                     self.assertEqual(configured.returncode, 0, said[-2000:])
                     self.assertIn("The certificate expires on 20", said)
                 self.assertEqual(bool(warning), "(message): the certificate expires on " in said, said[-2000:])
                 with tempfile.TemporaryDirectory() as out:
                     tool = name_tool("rdp", "PELTA_8$a$b$.exe", "--out", out, "--sign", f"{certificates / name}.pem",
-                                     f"{certificates / name}.key")
+                                     f"{certificates / name}.key", *(["--chain", f"{certificates / chain}.pem"] if chain else []))
+                    self.assertEqual(os.listdir(out), [] if problem else ["ПЕЛТА 8.rdp"])
                 self.assertEqual(tool.returncode, 3 if problem else 0)
                 if problem:
-                    self.assertIn(f"cannot sign connection files: {problem}", words(tool.stderr))
+                    self.assertIn(problem, words(tool.stderr))
 
     def test_a_stray_signatures_header_anywhere_is_never_compiled_in(self):
         # The build names its header by its full path: nothing is searched for, so an empty

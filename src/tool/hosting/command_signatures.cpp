@@ -23,7 +23,8 @@ std::variant<SigningIdentity, Answer> IdentityOf(const Request& request) {
 Answer& Describe(Answer& answer, const SigningIdentity& identity) {
   answer.Both("publisher", "publisher:          ", identity.Subject());
   DescribeThumbprints(answer, identity.Thumbprint());
-  answer.Both("expires", "expires:            ", identity.Expires());
+  answer.Both("expires", "expires:            ", identity.Expires())
+      .Both("expires_with", "expires with:       ", identity.ExpiresWith());
   const std::string warning = identity.ExpiryWarning();
   warning.empty() ? answer.Json("warning", nullptr) : answer.Both("warning", "warning:            ", warning);
   return answer;

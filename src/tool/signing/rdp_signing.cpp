@@ -201,7 +201,7 @@ int GivenPassphrase(char* buffer, int size, int, void* passphrase) {
   return static_cast<int>(text.size());
 }
 
-SignatureCheck Bad(std::string reason) { return {false, std::move(reason), {}, {}, false, {}, {}}; }
+SignatureCheck Bad(std::string reason) { return {false, std::move(reason), {}, {}, false, {}, {}, {}}; }
 
 }  // namespace
 
@@ -275,6 +275,7 @@ std::string SigningIdentity::Sign(std::string_view message) const {
 
 std::string SigningIdentity::Subject() const { return parts_->judged.front().subject; }
 std::string SigningIdentity::Expires() const { return IsoTime(FirstToExpire(parts_->judged).notAfter); }
+std::string SigningIdentity::ExpiresWith() const { return FirstToExpire(parts_->judged).subject; }
 std::string SigningIdentity::ExpiryWarning() const { return rdplaunch::ExpiryWarning(parts_->judged, Now()); }
 Thumbprints SigningIdentity::Thumbprint() const { return ThumbprintsOf(parts_->certificate.get()); }
 
@@ -349,7 +350,8 @@ SignatureCheck CheckSignedFile(std::string_view fileBytes, std::string_view trus
           ThumbprintsOf(signer),
           !trustedPem.empty(),
           reading.uncovered,
-          IsoTime(FirstToExpire(judged).notAfter)};
+          IsoTime(FirstToExpire(judged).notAfter),
+          FirstToExpire(judged).subject};
 }
 
 std::size_t CertificateCount(std::string_view pem) {

@@ -49,6 +49,7 @@ class SigningIdentity {
   std::string Subject() const;
   Thumbprints Thumbprint() const;
   std::string Expires() const;        // the earliest end on its chain, ISO 8601
+  std::string ExpiresWith() const;    // the subject of the certificate that ends then
   std::string ExpiryWarning() const;  // when that is soon, or nothing
 
   SigningIdentity(SigningIdentity&&) noexcept;
@@ -78,6 +79,7 @@ struct SignatureCheck {
   bool publisherChecked = false;       // the signer's chain led to a trusted certificate
   std::vector<std::string> uncovered;  // the settings the signature leaves out, by name
   std::string expires;                 // the earliest end on the signer's chain, ISO 8601
+  std::string expiresWith;             // the subject of the certificate that ends then
 };
 
 // Checks a connection file's bytes at least as strictly as the client: rebuilds the

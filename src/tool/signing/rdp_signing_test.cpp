@@ -308,6 +308,7 @@ TEST_F(SignedFileTest, TheExpiryIsTheChainsEarliest) {
       identity({"--cert", Path("soonleaf.pem"), "--key", Path("soonleaf.key"), "--chain", Path("soonint.pem")});
   EXPECT_EQ(warned["warning"], soon.ExpiryWarning());
   EXPECT_EQ(warned["expires"], soon.Expires());
+  EXPECT_EQ(warned["expires_with"], "CN=Soon Intermediate");
   Write("passphrase", "correct horse\n");
   const auto opened =
       identity({"--cert", Path("a.pem"), "--key", Path("encrypted.key"), "--key-password-file", Path("passphrase")});
