@@ -117,8 +117,7 @@ const WriteCalls& SystemWriteCalls() {
 std::string WriteNewFiles(const std::vector<NewFile>& files, const WriteCalls& calls) {
   const mode_t mask = CurrentUmask();
   std::vector<Placement> placements;
-  placements.reserve(files.size());
-  std::string error;
+  placements.reserve(files.size());  // so that recording a temporary file never allocates
   const auto undo = [&]() noexcept {
     for (std::size_t i = placements.size(); i-- > 0;) {
       const Placement& p = placements[i];

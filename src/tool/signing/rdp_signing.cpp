@@ -137,8 +137,9 @@ std::vector<CertificateFacts> FactsOf(STACK_OF(X509) * chain) {
 }
 
 // The signer and the certificates that issued it, in order, as far as the given ones
-// reach: each next one is the certificate among them whose key signed the one before.
-// The whole of it is what the policy judges, on the signing side as in a check.
+// reach: each next one is the certificate among them that names the one before as issued
+// by it and whose key verifies its signature. The whole of it is what the policy judges,
+// on the signing side as in a check.
 std::vector<CertificateFacts> ChainFactsOf(X509* signer, STACK_OF(X509) * given) {
   std::vector<CertificateFacts> chain{FactsOf(signer)};
   std::vector<X509*> used{signer};
@@ -147,8 +148,12 @@ std::vector<CertificateFacts> ChainFactsOf(X509* signer, STACK_OF(X509) * given)
     for (int i = 0; i < sk_X509_num(given) && next == nullptr; ++i) {
       X509* candidate = sk_X509_value(given, i);
       const bool seen = std::find(used.begin(), used.end(), candidate) != used.end();
-      if (!seen && X509_check_issued(candidate, current) == X509_V_OK) next = candidate;
+      if (!seen && X509_check_issued(candidate, current) == X509_V_OK &&
+          X509_verify(current, X509_get0_pubkey(candidate)) == 1) {
+        next = candidate;
+      }
     }
+    ERR_clear_error();
     if (next == nullptr) break;
     used.push_back(next);
     chain.push_back(FactsOf(next));
