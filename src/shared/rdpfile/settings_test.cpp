@@ -29,6 +29,7 @@ TEST(SettingsTable, TheSecureViewIsTheSecureListInItsOrder) {
   EXPECT_TRUE(LineSets("server port:i:3395", *FindSetting("server port")));
   EXPECT_FALSE(LineSets("server port:s:3395", *FindSetting("server port")));
   EXPECT_FALSE(LineSets("server ports:i:3395", *FindSetting("server port")));
+  EXPECT_FALSE(LineSets("server portxi:3395", *FindSetting("server port")));
   EXPECT_FALSE(LineSets("server port:i", *FindSetting("server port")));
 }
 

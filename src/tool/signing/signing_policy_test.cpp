@@ -118,6 +118,10 @@ TEST(ChainProblem, EveryCertificateFromSignerToAnchorIsJudged) {
   tls[0].serverAuthentication = true;
   tls[1].extendedKeyUsage = tls[1].serverAuthentication = true;
   EXPECT_EQ(ChainProblem(tls, kNow), "");
+  // The same signer under an intermediate for code signing only: the purposes do not meet.
+  tls[1].serverAuthentication = false;
+  tls[1].codeSigning = true;
+  EXPECT_NE(ChainProblem(tls, kNow), "");
   EXPECT_EQ(ChainProblem({}, kNow), "there is no certificate");
   // A self-signed publisher's own signature says nothing either.
   std::vector<CertificateFacts> alone{Publisher()};
