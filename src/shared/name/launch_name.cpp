@@ -8,14 +8,12 @@ namespace rdplaunch {
 
 namespace {
 
-constexpr char kSeparator = '$';
-
 // Where the name's first three separators stand; npos for each that is missing.
 std::array<std::size_t, 3> Separators(std::string_view name) {
   std::array<std::size_t, 3> at{};
   std::size_t from = 0;
   for (std::size_t& position : at) {
-    position = from == std::string_view::npos ? from : name.find(kSeparator, from);
+    position = from == std::string_view::npos ? from : name.find(kFieldSeparator, from);
     from = position == std::string_view::npos ? position : position + 1;
   }
   return at;
@@ -56,7 +54,7 @@ LaunchName ReadLaunchName(std::string_view fileName) {
 std::string ComposeLaunchName(std::string_view key, std::string_view userName, std::string_view password) {
   std::string name(key);
   for (const std::string_view field : {userName, password, std::string_view(".exe")}) {
-    name += kSeparator;
+    name += kFieldSeparator;
     name += field;
   }
   return name;

@@ -29,7 +29,11 @@ struct LaunchName {
 // A file name (no folder) as code page 1251 bytes, the way the launcher reads its own.
 LaunchName ReadLaunchName(std::string_view fileName);
 
-// KEY$USER$PASSWORD$.exe of fields that hold no '$'.
+// The character between the fields: a field can hold any other.
+inline constexpr char kFieldSeparator = '$';
+constexpr bool CanBeField(std::string_view value) { return value.find(kFieldSeparator) == std::string_view::npos; }
+
+// KEY$USER$PASSWORD$.exe of fields that CanBeField.
 std::string ComposeLaunchName(std::string_view key, std::string_view userName, std::string_view password);
 
 // The characters after which a path's file name starts: '\' and '/' end a folder, ':' a

@@ -33,9 +33,9 @@ std::string Describe(unsigned char byte) {
 // Why a value cannot travel in a file name, or nothing when it can.
 std::string RefusalFor(std::string_view what, std::string_view value) {
   if (value.empty()) return std::string(what) + " is empty";
+  if (!CanBeField(value)) return std::string(what) + " contains '$', which separates the fields of the name";
   for (const char c : value) {
     const auto byte = static_cast<unsigned char>(c);
-    if (c == '$') return std::string(what) + " contains '$', which separates the fields of the name";
     if (byte < 0x20 || kForbiddenInFileNames.find(c) != std::string_view::npos) {
       return std::string(what) + " contains " + Describe(byte) + ", which Windows does not allow in file names";
     }
