@@ -92,7 +92,12 @@ target_compile_definitions(unit_tests PRIVATE RDPLAUNCH_EXPECTED_DIR="${CMAKE_SO
                                               RDPLAUNCH_CXX_COMPILER="${CMAKE_CXX_COMPILER}")
 target_link_libraries(unit_tests PRIVATE rdplaunch_launcher rdplaunch_tool nlohmann_json::nlohmann_json GTest::gtest
                                          GTest::gtest_main)
-gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60)
+# The test certificates are made once per test run, before the tests that copy them.
+set(test_certificates ${CMAKE_BINARY_DIR}/test-certificates)
+add_test(NAME test_certificates COMMAND ${CMAKE_SOURCE_DIR}/tests/fixtures/make-certificates.sh ${test_certificates})
+set_tests_properties(test_certificates PROPERTIES FIXTURES_SETUP certificates)
+gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60 PROPERTIES FIXTURES_REQUIRED certificates
+                     ENVIRONMENT RDPLAUNCH_TEST_CERTIFICATES=${test_certificates})
 
 # The tests that replace the global operator new, in a program of their own.
 add_executable(allocation_tests tests/allocation/allocation_test.cpp tests/fakes/allocation_count.cpp
