@@ -14,8 +14,6 @@
 
 namespace rdplaunch {
 
-enum class SettingGroup { kSigned, kConnection, kSessionBehaviour, kDeviceRedirection, kDisplay };
-
 struct NumberRange {
   std::int32_t low;
   std::int32_t high;
@@ -40,7 +38,6 @@ struct Setting {
   std::string_view name;       // as a line gives it, lower case
   char type;                   // 'i', 's' or 'b'
   std::string_view scopeName;  // empty when a client does not insist on its signature
-  SettingGroup group;
   OutsideValues outside;
   std::string_view risk;  // what another value outside the signature would do
   constexpr bool Secure() const { return !scopeName.empty(); }
@@ -48,11 +45,10 @@ struct Setting {
 
 namespace settings_table {
 
-using enum SettingGroup;
 using Kind = OutsideValues::Kind;
 
 constexpr Setting Secure(std::string_view name, char type, std::string_view scopeName) {
-  return {name, type, scopeName, kSigned, {}, {}};
+  return {name, type, scopeName, {}, {}};
 }
 constexpr OutsideValues Never() { return {Kind::kNever, {}, 0, 0}; }
 constexpr OutsideValues Empty() { return {Kind::kEmpty, {}, 0, 0}; }
@@ -116,60 +112,60 @@ inline constexpr Setting kSettings[] = {
     Secure("eventloguploadaddress", 's', "EventLogUploadAddress"),
 
     // Outside the signature, the connection settings may share nothing and weaken nothing.
-    {"username", 's', {}, kConnection, Never(), "carries an account"},
-    {"domain", 's', {}, kConnection, Never(), "carries an account"},
-    {"password 51", 'b', {}, kConnection, Never(), "carries a password"},
-    {"clear password", 's', {}, kConnection, Never(), "carries a password"},
-    {"gatewayusername", 's', {}, kConnection, Never(), "carries an account"},
-    {"gatewaydomain", 's', {}, kConnection, Never(), "carries an account"},
-    {"gatewayaccesstoken", 's', {}, kConnection, Never(), "carries a gateway's access token"},
-    {"enablerdsaadauth", 'i', {}, kConnection, Range(0, 0), "changes how the user signs in"},
-    {"targetisaadjoined", 'i', {}, kConnection, Range(0, 0), "changes how the server is authenticated"},
-    {"gatewaybrokeringtype", 'i', {}, kConnection, Range(0, 0), "hands the connection to a broker"},
-    {"prompt for credentials on client", 'i', {}, kConnection, Range(0, 1), kNotAllowed},
-    {"administrative session", 'i', {}, kConnection, Range(0, 0), "opens the server's administrative session"},
-    {"connect to console", 'i', {}, kConnection, Range(0, 0), "opens the server's administrative session"},
-    {"bandwidthautodetect", 'i', {}, kSessionBehaviour, Range(0, 1), kNotAllowed},
-    {"compression", 'i', {}, kSessionBehaviour, Range(0, 1), kNotAllowed},
-    {"networkautodetect", 'i', {}, kSessionBehaviour, Range(0, 1), kNotAllowed},
-    {"videoplaybackmode", 'i', {}, kSessionBehaviour, Range(0, 1), kNotAllowed},
-    {"connection type", 'i', {}, kSessionBehaviour, Range(1, 7), kNotAllowed},
-    {"enableworkspacereconnect", 'i', {}, kSessionBehaviour, Range(0, 1), kNotAllowed},
-    {"bitmapcachepersistenable", 'i', {}, kSessionBehaviour, Range(0, 1), kNotAllowed},
-    {"autoreconnect max retries", 'i', {}, kSessionBehaviour, Range(0, 100), kNotAllowed},
-    {"audiocapturemode", 'i', {}, kDeviceRedirection, Range(0, 0), "turns the microphone on"},
-    {"camerastoredirect", 's', {}, kDeviceRedirection, Empty(), "redirects cameras"},
-    {"usbdevicestoredirect", 's', {}, kDeviceRedirection, Empty(), "redirects USB devices"},
-    {"redirectlocation", 'i', {}, kDeviceRedirection, Range(0, 0), "shares the location"},
-    {"redirectwebauthn", 'i', {}, kDeviceRedirection, Range(0, 0), "redirects security keys"},
-    {"encode redirected video capture", 'i', {}, kDeviceRedirection, Range(0, 1), kNotAllowed},
-    {"redirected video capture encoding quality", 'i', {}, kDeviceRedirection, Range(0, 2), kNotAllowed},
-    {"keyboardhook", 'i', {}, kDeviceRedirection, OneOf({0, 2}), "sends Windows key combinations to the server"},
+    {"username", 's', {}, Never(), "carries an account"},
+    {"domain", 's', {}, Never(), "carries an account"},
+    {"password 51", 'b', {}, Never(), "carries a password"},
+    {"clear password", 's', {}, Never(), "carries a password"},
+    {"gatewayusername", 's', {}, Never(), "carries an account"},
+    {"gatewaydomain", 's', {}, Never(), "carries an account"},
+    {"gatewayaccesstoken", 's', {}, Never(), "carries a gateway's access token"},
+    {"enablerdsaadauth", 'i', {}, Range(0, 0), "changes how the user signs in"},
+    {"targetisaadjoined", 'i', {}, Range(0, 0), "changes how the server is authenticated"},
+    {"gatewaybrokeringtype", 'i', {}, Range(0, 0), "hands the connection to a broker"},
+    {"prompt for credentials on client", 'i', {}, Range(0, 1), kNotAllowed},
+    {"administrative session", 'i', {}, Range(0, 0), "opens the server's administrative session"},
+    {"connect to console", 'i', {}, Range(0, 0), "opens the server's administrative session"},
+    {"bandwidthautodetect", 'i', {}, Range(0, 1), kNotAllowed},
+    {"compression", 'i', {}, Range(0, 1), kNotAllowed},
+    {"networkautodetect", 'i', {}, Range(0, 1), kNotAllowed},
+    {"videoplaybackmode", 'i', {}, Range(0, 1), kNotAllowed},
+    {"connection type", 'i', {}, Range(1, 7), kNotAllowed},
+    {"enableworkspacereconnect", 'i', {}, Range(0, 1), kNotAllowed},
+    {"bitmapcachepersistenable", 'i', {}, Range(0, 1), kNotAllowed},
+    {"autoreconnect max retries", 'i', {}, Range(0, 100), kNotAllowed},
+    {"audiocapturemode", 'i', {}, Range(0, 0), "turns the microphone on"},
+    {"camerastoredirect", 's', {}, Empty(), "redirects cameras"},
+    {"usbdevicestoredirect", 's', {}, Empty(), "redirects USB devices"},
+    {"redirectlocation", 'i', {}, Range(0, 0), "shares the location"},
+    {"redirectwebauthn", 'i', {}, Range(0, 0), "redirects security keys"},
+    {"encode redirected video capture", 'i', {}, Range(0, 1), kNotAllowed},
+    {"redirected video capture encoding quality", 'i', {}, Range(0, 2), kNotAllowed},
+    {"keyboardhook", 'i', {}, OneOf({0, 2}), "sends Windows key combinations to the server"},
 
     // Display settings take any valid value.
-    {"desktop size id", 'i', {}, kDisplay, Range(0, 4), kNoDisplayValue},
-    {"desktopwidth", 'i', {}, kDisplay, Range(200, 8192), kNoDisplayValue},
-    {"desktopheight", 'i', {}, kDisplay, Range(200, 8192), kNoDisplayValue},
-    {"desktopscalefactor", 'i', {}, kDisplay, OneOf({100, 125, 150, 175, 200, 250, 300, 400, 500}), kNoDisplayValue},
-    {"dynamic resolution", 'i', {}, kDisplay, Range(0, 1), kNoDisplayValue},
-    {"maximizetocurrentdisplays", 'i', {}, kDisplay, Range(0, 1), kNoDisplayValue},
-    {"screen mode id", 'i', {}, kDisplay, Range(1, 2), kNoDisplayValue},
-    {"selectedmonitors", 's', {}, kDisplay, NumberList(), kNoDisplayValue},
-    {"singlemoninwindowedmode", 'i', {}, kDisplay, Range(0, 1), kNoDisplayValue},
-    {"smart sizing", 'i', {}, kDisplay, Range(0, 1), kNoDisplayValue},
-    {"use multimon", 'i', {}, kDisplay, Range(0, 1), kNoDisplayValue},
-    {"span monitors", 'i', {}, kDisplay, Range(0, 1), kNoDisplayValue},
-    {"session bpp", 'i', {}, kDisplay, OneOf({15, 16, 24, 32}), kNoDisplayValue},
-    {"winposstr", 's', {}, kDisplay, NumberList(6), kNoDisplayValue},
-    {"allow font smoothing", 'i', {}, kDisplay, Range(0, 1), kNoDisplayValue},
-    {"allow desktop composition", 'i', {}, kDisplay, Range(0, 1), kNoDisplayValue},
-    {"disable wallpaper", 'i', {}, kDisplay, Range(0, 1), kNoDisplayValue},
-    {"disable full window drag", 'i', {}, kDisplay, Range(0, 1), kNoDisplayValue},
-    {"disable menu anims", 'i', {}, kDisplay, Range(0, 1), kNoDisplayValue},
-    {"disable themes", 'i', {}, kDisplay, Range(0, 1), kNoDisplayValue},
-    {"disable cursor setting", 'i', {}, kDisplay, Range(0, 1), kNoDisplayValue},
-    {"displayconnectionbar", 'i', {}, kDisplay, Range(0, 1), kNoDisplayValue},
-    {"pinconnectionbar", 'i', {}, kDisplay, Range(0, 1), kNoDisplayValue},
+    {"desktop size id", 'i', {}, Range(0, 4), kNoDisplayValue},
+    {"desktopwidth", 'i', {}, Range(200, 8192), kNoDisplayValue},
+    {"desktopheight", 'i', {}, Range(200, 8192), kNoDisplayValue},
+    {"desktopscalefactor", 'i', {}, OneOf({100, 125, 150, 175, 200, 250, 300, 400, 500}), kNoDisplayValue},
+    {"dynamic resolution", 'i', {}, Range(0, 1), kNoDisplayValue},
+    {"maximizetocurrentdisplays", 'i', {}, Range(0, 1), kNoDisplayValue},
+    {"screen mode id", 'i', {}, Range(1, 2), kNoDisplayValue},
+    {"selectedmonitors", 's', {}, NumberList(), kNoDisplayValue},
+    {"singlemoninwindowedmode", 'i', {}, Range(0, 1), kNoDisplayValue},
+    {"smart sizing", 'i', {}, Range(0, 1), kNoDisplayValue},
+    {"use multimon", 'i', {}, Range(0, 1), kNoDisplayValue},
+    {"span monitors", 'i', {}, Range(0, 1), kNoDisplayValue},
+    {"session bpp", 'i', {}, OneOf({15, 16, 24, 32}), kNoDisplayValue},
+    {"winposstr", 's', {}, NumberList(6), kNoDisplayValue},
+    {"allow font smoothing", 'i', {}, Range(0, 1), kNoDisplayValue},
+    {"allow desktop composition", 'i', {}, Range(0, 1), kNoDisplayValue},
+    {"disable wallpaper", 'i', {}, Range(0, 1), kNoDisplayValue},
+    {"disable full window drag", 'i', {}, Range(0, 1), kNoDisplayValue},
+    {"disable menu anims", 'i', {}, Range(0, 1), kNoDisplayValue},
+    {"disable themes", 'i', {}, Range(0, 1), kNoDisplayValue},
+    {"disable cursor setting", 'i', {}, Range(0, 1), kNoDisplayValue},
+    {"displayconnectionbar", 'i', {}, Range(0, 1), kNoDisplayValue},
+    {"pinconnectionbar", 'i', {}, Range(0, 1), kNoDisplayValue},
 };
 
 }  // namespace settings_table

@@ -1,7 +1,6 @@
 // Making and checking launcher names with the launcher's own parser and profile table.
 #include "hosting/launch_name_maker.h"
 
-#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
