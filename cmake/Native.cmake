@@ -19,6 +19,7 @@ add_library(rdplaunch_tool STATIC
   src/tool/hosting/tool_inputs.cpp
   src/tool/hosting/tool_parse.cpp
   src/tool/hosting/tool_text.cpp
+  src/tool/signing/certificate_path.cpp
   src/tool/signing/rdp_signing.cpp
   src/tool/signing/signatures_header.cpp
   src/tool/signing/signed_file_reader.cpp

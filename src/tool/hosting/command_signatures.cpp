@@ -18,11 +18,15 @@ std::variant<SigningIdentity, Answer> IdentityOf(const Request& request) {
                       request.Option(kKeyPasswordFileOption));
 }
 
-// What the hosting service puts into the policy of trusted publishers' thumbprints, and
-// the date by which it must sign with the next certificate.
+// What the hosting service puts into the policy of trusted publishers' thumbprints, the
+// path every signature carries (and what of --chain it leaves out), and the date by which
+// it must sign with the next certificate.
 Answer& Describe(Answer& answer, const SigningIdentity& identity) {
   answer.Both("publisher", "publisher:          ", identity.Subject());
   DescribeThumbprints(answer, identity.Thumbprint());
+  answer.Both("chain", "chain:              ", identity.Path());
+  const std::vector<std::string> leftOut = identity.LeftOut();
+  leftOut.empty() ? answer.Json("left_out", leftOut) : answer.Both("left_out", "left out of chain:  ", leftOut);
   answer.Both("expires", "expires:            ", identity.Expires())
       .Both("expires_with", "expires with:       ", identity.ExpiresWith());
   const std::string warning = identity.ExpiryWarning();

@@ -33,6 +33,7 @@ Answer VerifyCommand(const Request& request) {
   answer.headline = check.publisherChecked ? "good signature" : "signature valid, publisher not checked";
   answer.Both("publisher", "publisher:          ", check.publisher);
   DescribeThumbprints(answer, check.thumbprint);
+  answer.Both("chain", "chain:              ", check.path);
   answer.Both("expires", "expires:            ", check.expires)
       .Both("expires_with", "expires with:       ", check.expiresWith);
   // What the signature leaves out, a client takes from the file as it is.

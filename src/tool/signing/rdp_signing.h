@@ -36,8 +36,8 @@ struct Thumbprints {
   std::string sha256;
 };
 
-// A certificate with its private key and any intermediate certificates, whose whole chain
-// the signing policy accepts.
+// A certificate with its private key, and the path from it up through the intermediate
+// certificates given (certificate_path.h) that validates and that the signing policy accepts.
 class SigningIdentity {
  public:
   // The identity, or the reason it cannot be had (naming the file and the problem).
@@ -48,9 +48,11 @@ class SigningIdentity {
   std::string Sign(std::string_view message) const;
   std::string Subject() const;
   Thumbprints Thumbprint() const;
-  std::string Expires() const;        // the earliest end on its chain, ISO 8601
-  std::string ExpiresWith() const;    // the subject of the certificate that ends then
-  std::string ExpiryWarning() const;  // when that is soon, or nothing
+  std::string Expires() const;               // the earliest end on its chain, ISO 8601
+  std::string ExpiresWith() const;           // the subject of the certificate that ends then
+  std::string ExpiryWarning() const;         // when that is soon, or nothing
+  std::vector<std::string> Path() const;     // the subjects from the signer up, as signatures carry them
+  std::vector<std::string> LeftOut() const;  // the subjects of given certificates not on the path
 
   SigningIdentity(SigningIdentity&&) noexcept;
   SigningIdentity& operator=(SigningIdentity&&) noexcept;
@@ -80,6 +82,7 @@ struct SignatureCheck {
   std::vector<std::string> uncovered;  // the settings the signature leaves out, by name
   std::string expires;                 // the earliest end on the signer's chain, ISO 8601
   std::string expiresWith;             // the subject of the certificate that ends then
+  std::vector<std::string> path;       // the subjects from the signer up to the top
 };
 
 // Checks a connection file's bytes at least as strictly as the client: rebuilds the

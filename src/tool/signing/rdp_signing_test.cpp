@@ -232,21 +232,24 @@ std::string SignedByOpenSsl(const std::string& name, const ConnectionTarget& tar
   return SignedFileContent(target, {target.alias, target.host, target.port, settings.scope, base64});
 }
 
-// The facts OpenSSL reads decide, on the signing side and in a check alike: a signer that
-// cannot sign, or any certificate on its chain that cannot vouch for it, is refused with
-// the certificate's name and the reason, whether the chain ends at a given trust anchor
-// or at what the signature carries. Files another tool signed are judged the same way.
-TEST_F(SignedFileTest, EveryCertificateOnTheChainIsJudgedWhereverItIsSignedOrChecked) {
+// One path for signing and checking: the signing side takes the first path up through
+// the bundle that validates and that the policy accepts, and signs exactly when a check of
+// the file it signs accepts it, trusting the anchor or what the file carries (a signer
+// given without its chain knows no anchor). A check of a file
+// another tool signed, carrying the whole bundle, finds the same path. Refusals name the
+// certificate and the reason.
+TEST_F(SignedFileTest, SigningAndCheckingFindOnePathAndJudgeItAlike) {
   const struct {
     const char* name;
-    const char* chain;  // the intermediate, or nothing
+    const char* bundle;  // --chain, or nothing
     const char* anchor;
     std::string refusal;  // empty: it signs
+    std::vector<std::string> path = {};
   } cases[] = {
-      {"codesign", "", "codesign", ""},
+      {"codesign", "", "codesign", "", {"CN=Code Signing"}},
       {"server", "", "server", ""},
       {"anypurpose", "", "anypurpose", ""},
-      {"leaf", "int", "root", ""},
+      {"leaf", "int.pem", "root", "", {"CN=Leaf Publisher", "CN=Test Intermediate"}},
       {"email", "", "email", "CN=E-mail Only cannot sign connection files: its key usage does not allow digital"},
       {"rsa1024", "", "rsa1024", "CN=Short Key cannot sign connection files: its RSA key has 1024 bits"},
       {"ec", "", "ec", "CN=Elliptic Curve cannot sign connection files: its key is not an RSA key"},
@@ -256,44 +259,75 @@ TEST_F(SignedFileTest, EveryCertificateOnTheChainIsJudgedWhereverItIsSignedOrChe
       {"expired", "", "expired", "CN=Expired cannot sign connection files: it expired on "},
       {"future", "", "future", "cannot sign connection files: it is not valid before 2099-01-01T00:00:00Z"},
       {"baddate", "", "baddate", "cannot sign connection files: its validity dates cannot be read"},
-      {"sha1leaf", "int", "root",
-       "CN=SHA-1 Leaf cannot sign connection files: the digest of its issuer's signature "
-       "is SHA-1"},
-      {"weakleaf", "weakint", "root",
-       "CN=Weak Intermediate on the signer's chain cannot vouch for it: its RSA key "
-       "has 1024 bits"},
-      {"oldleaf", "oldint", "root", "CN=Old Intermediate on the signer's chain cannot vouch for it: it expired on "},
-      {"serverleaf", "serverint", "root",
-       "CN=Server Intermediate on the signer's chain cannot vouch for it: its "
-       "extended key usage allows neither"},
-      {"mailleaf", "mailint", "root", "CN=Mail Intermediate on the signer's chain cannot vouch for it: its extended"},
+      {"sha1leaf", "int.pem", "root",
+       "CN=SHA-1 Leaf cannot sign connection files: the digest of its issuer's signature is SHA-1"},
+      {"weakleaf", "weakint.pem", "root",
+       "CN=Weak Intermediate on the signer's chain cannot vouch for it: its RSA key has 1024 bits"},
+      {"oldleaf", "oldint.pem", "root",
+       "CN=Old Intermediate on the signer's chain cannot vouch for it: it expired on "},
+      {"serverleaf", "serverint.pem", "root",
+       "CN=Server Intermediate on the signer's chain cannot vouch for it: its extended key usage allows neither"},
+      {"mailleaf", "mailint.pem", "root",
+       "CN=Mail Intermediate on the signer's chain cannot vouch for it: its extended"},
       {"mailrootleaf", "", "mailroot", "CN=Mail Root on the signer's chain cannot vouch for it: its extended key"},
+      {"lookalike", "lookalike-chain.pem", "lookca",
+       "CN=Lookalike CA cannot sign connection files: the digest of its issuer's signature is MD5"},
+      {"renleaf", "renewed-new-first.pem", "root", "", {"CN=Renewed Leaf", "CN=Renewed Intermediate"}},
+      {"renleaf", "renewed-old-first.pem", "root", "", {"CN=Renewed Leaf", "CN=Renewed Intermediate"}},
+      {"xleaf", "xleaf-chain.pem", "xroot", "", {"CN=Cross Leaf", "CN=Cross Root"}},
+      {"rekleaf", "rekleaf-chain.pem", "root", "", {"CN=Re-keyed Leaf", "CN=Re-keyed Intermediate"}},
+      {"unrelated", "unrelated-chain.pem", "root", "", {"CN=Leaf Publisher", "CN=Test Intermediate"}},
+      {"notcaleaf", "notcaleaf-chain.pem", "root",
+       "CN=Not A CA on the signer's chain cannot vouch for it: invalid CA certificate"},
+      {"nokcsleaf", "nokcsleaf-chain.pem", "root",
+       "CN=No Certificate Signing on the signer's chain cannot vouch for it: invalid CA certificate"},
+      {"plleaf", "plleaf-chain.pem", "plroot", "cannot vouch for it: path length constraint exceeded"},
+      {"critleaf", "critleaf-chain.pem", "root",
+       "CN=Critical Leaf cannot sign connection files: unhandled critical extension"},
+      {"mixleaf", "mixleaf-chain.pem", "root",
+       "CN=Server Intermediate on the signer's chain cannot vouch for it: its extended key usage allows neither"},
+      {"pssleaf", "pssleaf-chain.pem", "root", "", {"CN=PSS Leaf", "CN=Test Intermediate"}},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(std::string(c.name) + " " + c.bundle);
     const std::string pem = std::string(c.name) + ".pem";
     const std::string key = std::string(c.name) + ".key";
-    const std::string chain = *c.chain ? std::string(c.chain) + ".pem" : "";
-    const auto loaded = SigningIdentity::Load(Files(pem.c_str(), key.c_str(), chain.c_str()));
-    const bool anchorOnly = std::string(c.anchor) != c.name && !*c.chain;  // the signing side knows no anchor
-    if (c.refusal.empty() || anchorOnly) {
-      EXPECT_TRUE(std::holds_alternative<SigningIdentity>(loaded));
-    } else {
-      ASSERT_TRUE(std::holds_alternative<std::string>(loaded));
-      EXPECT_NE(std::get<std::string>(loaded).find(c.refusal), std::string::npos) << std::get<std::string>(loaded);
+    const std::string anchor = Pem((std::string(c.anchor) + ".pem").c_str());
+    const auto loaded = SigningIdentity::Load(Files(pem.c_str(), key.c_str(), c.bundle));
+    const bool anchorOnly = std::string(c.anchor) != c.name && !*c.bundle;  // the signing side knows no anchor
+    const std::string* refused = std::get_if<std::string>(&loaded);
+    EXPECT_EQ(refused == nullptr, c.refusal.empty() || anchorOnly) << (refused ? *refused : "");
+    if (refused != nullptr && !c.refusal.empty()) {
+      EXPECT_NE(refused->find(c.refusal), std::string::npos) << *refused;
     }
-    const std::string file = SignedByOpenSsl(c.name, kPlainTarget, "sha256", chain);
-    const SignatureCheck checked = CheckSignedFile(file, Pem((std::string(c.anchor) + ".pem").c_str()));
-    EXPECT_EQ(checked.good, c.refusal.empty()) << checked.reason;
-    if (!c.refusal.empty()) {
+    std::vector<std::string> files{SignedByOpenSsl(c.name, kPlainTarget, "sha256", c.bundle)};
+    if (const auto* identity = std::get_if<SigningIdentity>(&loaded)) {
+      files.push_back(SignedConnectionFileContent(*identity, kPlainTarget));
+      if (!c.path.empty()) {
+        EXPECT_EQ(identity->Path(), c.path);
+      }
+    }
+    for (const std::string& file : files) {
+      const SignatureCheck checked = CheckSignedFile(file, anchor);
+      EXPECT_EQ(checked.good, c.refusal.empty()) << checked.reason;
       EXPECT_NE(checked.reason.find(c.refusal), std::string::npos) << checked.reason;
-    }
-    if (!anchorOnly) {
-      EXPECT_EQ(CheckSignedFile(file, "").good, c.refusal.empty()) << "what the signature carries";
+      if (anchorOnly) continue;
+      const SignatureCheck carried = CheckSignedFile(file, "");
+      EXPECT_EQ(carried.good, c.refusal.empty()) << carried.reason;
+      if (!c.path.empty()) {
+        EXPECT_EQ(carried.path, c.path);
+      }
     }
   }
   EXPECT_EQ(CheckSignedFile(SignedFile(kPlainTarget, "leaf.pem", "leaf.key", "int.pem"), Pem("b.pem")).reason,
             "the signer's certificate does not lead to a trusted one: unable to get local issuer certificate");
+  // A signature carries the path and nothing else of the bundle, whatever its order.
+  EXPECT_EQ(SignedFile(kPlainTarget, "renleaf.pem", "renleaf.key", "renewed-old-first.pem"),
+            SignedFile(kPlainTarget, "renleaf.pem", "renleaf.key", "renint.pem"));
+  EXPECT_EQ(SignedFile(kPlainTarget, "leaf.pem", "leaf.key", "unrelated-chain.pem"),
+            SignedFile(kPlainTarget, "leaf.pem", "leaf.key", "int.pem"));
+  EXPECT_EQ(Identity("leaf.pem", "leaf.key", "unrelated-chain.pem").LeftOut(),
+            std::vector<std::string>{"CN=Another Publisher"});
 }
 
 // The date to act by is the earliest end on the chain, wherever it stands.

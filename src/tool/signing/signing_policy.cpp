@@ -81,29 +81,41 @@ std::string SignerProblem(const CertificateFacts& signer, std::int64_t now) {
   return CertificateProblem(signer, now);
 }
 
-// An issuer (the trust anchor included) that limits its purposes must allow one the
-// signer signs for.
-std::string IssuerProblem(const CertificateFacts& signer, const CertificateFacts& issuer, std::int64_t now) {
-  const bool signsCode = signer.codeSigning || signer.anyPurpose;
-  const bool servesTls = signer.serverAuthentication || signer.anyPurpose;
-  if (issuer.extendedKeyUsage && !issuer.anyPurpose && !(signsCode && issuer.codeSigning) &&
-      !(servesTls && issuer.serverAuthentication)) {
-    return "its extended key usage allows neither code signing nor server authentication";
-  }
-  return CertificateProblem(issuer, now);
+// The purposes a certificate allows the ones below it: those it names, or all when it
+// names none or any purpose. The signer names its own.
+struct Purposes {
+  bool codeSigning = true;
+  bool serverAuthentication = true;
+};
+Purposes AllowedBy(const CertificateFacts& certificate) {
+  if (!certificate.extendedKeyUsage || certificate.anyPurpose) return {};
+  return {certificate.codeSigning, certificate.serverAuthentication};
 }
 
 }  // namespace
 
+std::string CertificateRefusal(std::span<const CertificateFacts> chain, std::size_t index, std::string_view problem) {
+  return "the certificate " + chain[index].subject +
+         (index == 0 ? " cannot sign connection files: " : " on the signer's chain cannot vouch for it: ") +
+         std::string(problem);
+}
+
+// One purpose must run the whole chain: an issuer (the trust anchor included) that limits
+// its purposes must allow one that every certificate below it allows.
 std::string ChainProblem(std::span<const CertificateFacts> chain, std::int64_t now) {
   if (chain.empty()) return "there is no certificate";
-  if (std::string problem = SignerProblem(chain[0], now); !problem.empty()) {
-    return "the certificate " + chain[0].subject + " cannot sign connection files: " + problem;
-  }
-  for (const CertificateFacts& issuer : chain.subspan(1)) {
-    if (std::string problem = IssuerProblem(chain[0], issuer, now); !problem.empty()) {
-      return "the certificate " + issuer.subject + " on the signer's chain cannot vouch for it: " + problem;
-    }
+  if (std::string problem = SignerProblem(chain[0], now); !problem.empty())
+    return CertificateRefusal(chain, 0, problem);
+  Purposes left = AllowedBy(chain[0]);
+  for (std::size_t i = 1; i < chain.size(); ++i) {
+    const Purposes allowed = AllowedBy(chain[i]);
+    left = {left.codeSigning && allowed.codeSigning, left.serverAuthentication && allowed.serverAuthentication};
+    std::string problem =
+        left.codeSigning || left.serverAuthentication
+            ? CertificateProblem(chain[i], now)
+            : "its extended key usage allows neither code signing nor server authentication for the certificates "
+              "below it";
+    if (!problem.empty()) return CertificateRefusal(chain, i, problem);
   }
   return {};
 }

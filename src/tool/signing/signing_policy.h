@@ -26,7 +26,7 @@ struct CertificateFacts {
   bool serverAuthentication = false;
   bool anyPurpose = false;      // "any extended key usage"
   bool ca = false;              // basic constraints say it is a certification authority
-  bool selfSigned = false;      // it issued itself: a trust anchor's own signature says nothing
+  bool selfSigned = false;      // its own key verifies its signature: that signature says nothing
   std::string signatureDigest;  // the digest of the signature its issuer put on it
   bool datesReadable = true;    // both dates could be read
   std::int64_t notBefore = 0;   // seconds since 1970-01-01 UTC
@@ -37,6 +37,8 @@ struct CertificateFacts {
 // signer, each next certificate the issuer of the one before; the last may be the trust
 // anchor. The message names the certificate.
 std::string ChainProblem(std::span<const CertificateFacts> chain, std::int64_t now);
+// The refusal of chain[index] for a problem found with it, named as ChainProblem names it.
+std::string CertificateRefusal(std::span<const CertificateFacts> chain, std::size_t index, std::string_view problem);
 
 // A time as ISO 8601 in UTC: 2026-12-31T23:59:59Z.
 std::string IsoTime(std::int64_t seconds);

@@ -53,6 +53,7 @@ TEST(ChainProblem, EveryCertificateFromSignerToAnchorIsJudged) {
   const std::string intermediate = "the certificate CN=Int on the signer's chain cannot vouch for it: ";
   const std::string root = "the certificate CN=Root on the signer's chain cannot vouch for it: ";
   const std::string neither = "its extended key usage allows neither code signing nor server authentication";
+  const std::string below = " for the certificates below it";
   const ChainCase cases[] = {
       {"a good chain", 0, [](CertificateFacts&) {}, ""},
       {"server authentication", 0, [](CertificateFacts& f) { f.codeSigning = false, f.serverAuthentication = true; },
@@ -94,10 +95,10 @@ TEST(ChainProblem, EveryCertificateFromSignerToAnchorIsJudged) {
       {"an intermediate's unreadable date", 1, [](CertificateFacts& f) { f.datesReadable = false; },
        intermediate + "its validity dates cannot be read"},
       {"a server-only intermediate", 1, [](CertificateFacts& f) { f.extendedKeyUsage = f.serverAuthentication = true; },
-       intermediate + neither},
+       intermediate + neither + below},
       {"a code-signing intermediate", 1, [](CertificateFacts& f) { f.extendedKeyUsage = f.codeSigning = true; }, ""},
       {"an any-purpose intermediate", 1, [](CertificateFacts& f) { f.extendedKeyUsage = f.anyPurpose = true; }, ""},
-      {"an e-mail root", 2, [](CertificateFacts& f) { f.extendedKeyUsage = true; }, root + neither},
+      {"an e-mail root", 2, [](CertificateFacts& f) { f.extendedKeyUsage = true; }, root + neither + below},
       {"an expired root", 2, [](CertificateFacts& f) { f.notAfter = kNow - kDay; },
        root + "it expired on 2027-01-14T08:00:00Z"},
       {"a root's own SHA-1 signature", 2, [](CertificateFacts& f) { f.signatureDigest = "SHA1"; }, ""},
@@ -122,6 +123,13 @@ TEST(ChainProblem, EveryCertificateFromSignerToAnchorIsJudged) {
   tls[1].serverAuthentication = false;
   tls[1].codeSigning = true;
   EXPECT_NE(ChainProblem(tls, kNow), "");
+  // A signer for both under an intermediate for code signing only, under a root for server
+  // authentication only: each allows one of the signer's, but no purpose runs the whole chain.
+  std::vector<CertificateFacts> mixed{Publisher(), Issuer("CN=Int", false), Issuer("CN=Root", true)};
+  mixed[0].serverAuthentication = true;
+  mixed[1].extendedKeyUsage = mixed[1].codeSigning = true;
+  mixed[2].extendedKeyUsage = mixed[2].serverAuthentication = true;
+  EXPECT_EQ(ChainProblem(mixed, kNow), root + neither + below);
   EXPECT_EQ(ChainProblem({}, kNow), "there is no certificate");
   // A self-signed publisher's own signature says nothing either.
   std::vector<CertificateFacts> alone{Publisher()};

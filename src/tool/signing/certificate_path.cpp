@@ -1,0 +1,228 @@
+// The signer's certificate path. One search serves the signing side and every check, so
+// that a file is signed only with the path a check of that file finds again: the
+// certificates a signature carries are exactly that path's.
+#include "signing/certificate_path.h"
+
+#include <openssl/bio.h>
+#include <openssl/err.h>
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <openssl/x509v3.h>
+
+#include <algorithm>
+#include <ctime>
+#include <optional>
+
+namespace rdplaunch {
+
+void FreeCertificates(STACK_OF(X509) * certificates) { sk_X509_pop_free(certificates, X509_free); }
+void FreeStack(STACK_OF(X509) * certificates) { sk_X509_free(certificates); }
+
+namespace {
+
+using Bio = std::unique_ptr<BIO, OpenSslDeleter<BIO, BIO_free_all>>;
+using Store = std::unique_ptr<X509_STORE, OpenSslDeleter<X509_STORE, X509_STORE_free>>;
+using StoreContext = std::unique_ptr<X509_STORE_CTX, OpenSslDeleter<X509_STORE_CTX, X509_STORE_CTX_free>>;
+
+// Bounds on the search, which a bundle of many copies of one certificate could otherwise
+// make take exponential time: no real path is longer, and no real bundle offers more.
+constexpr std::size_t kMaxPathLength = 10;
+constexpr int kMaxSearchSteps = 256;
+
+std::optional<std::int64_t> SecondsOf(const ASN1_TIME* time) {
+  std::tm parts{};
+  if (time == nullptr || ASN1_TIME_to_tm(time, &parts) != 1) return std::nullopt;
+  return static_cast<std::int64_t>(timegm(&parts));
+}
+
+// The issuer's key verifies the signature on the subject, and the names chain. A name alone
+// proves nothing: anyone can give a certificate any issuer's name.
+bool Issued(X509* issuer, X509* subject) {
+  EVP_PKEY* key = X509_get0_pubkey(issuer);
+  const bool issued = key != nullptr &&
+                      X509_NAME_cmp(X509_get_subject_name(issuer), X509_get_issuer_name(subject)) == 0 &&
+                      X509_verify(subject, key) == 1;
+  ERR_clear_error();
+  return issued;
+}
+
+bool SameCertificate(X509* a, X509* b) { return X509_cmp(a, b) == 0; }
+
+// Two copies of one authority (renewed, or cross-signed): a path holds only one of them.
+bool SameAuthority(X509* a, X509* b) {
+  EVP_PKEY* keyA = X509_get0_pubkey(a);
+  EVP_PKEY* keyB = X509_get0_pubkey(b);
+  return X509_NAME_cmp(X509_get_subject_name(a), X509_get_subject_name(b)) == 0 && keyA != nullptr && keyB != nullptr &&
+         EVP_PKEY_eq(keyA, keyB) == 1;
+}
+
+bool Holds(STACK_OF(X509) * certificates, X509* certificate) {
+  for (int i = 0; i < sk_X509_num(certificates); ++i) {
+    if (SameCertificate(sk_X509_value(certificates, i), certificate)) return true;
+  }
+  return false;
+}
+
+// RFC 5280 path validation over exactly this path, its top trusted as it is: issuers that
+// are certification authorities allowed to sign certificates, path lengths, critical
+// extensions. Dates are the policy's to judge, which names them.
+std::string ValidationProblem(const std::vector<X509*>& path, std::span<const CertificateFacts> facts) {
+  Store store(X509_STORE_new());
+  CertificateView middle(sk_X509_new_null());
+  StoreContext context(X509_STORE_CTX_new());
+  if (!store || !middle || !context || X509_STORE_add_cert(store.get(), path.back()) != 1) {
+    ERR_clear_error();
+    return "the chain cannot be validated: out of memory";
+  }
+  for (std::size_t i = 1; i + 1 < path.size(); ++i) sk_X509_push(middle.get(), path[i]);
+  X509_STORE_set_flags(store.get(), X509_V_FLAG_PARTIAL_CHAIN | X509_V_FLAG_NO_CHECK_TIME);
+  X509_STORE_set_purpose(store.get(), X509_PURPOSE_ANY);
+  if (X509_STORE_CTX_init(context.get(), store.get(), path.front(), middle.get()) != 1) {
+    ERR_clear_error();
+    return "the chain cannot be validated: out of memory";
+  }
+  const bool valid = X509_verify_cert(context.get()) == 1;
+  ERR_clear_error();
+  if (!valid) {
+    const int depth = std::clamp(X509_STORE_CTX_get_error_depth(context.get()), 0, static_cast<int>(path.size()) - 1);
+    return CertificateRefusal(facts, static_cast<std::size_t>(depth),
+                              X509_verify_cert_error_string(X509_STORE_CTX_get_error(context.get())));
+  }
+  // The validated chain is the path itself: there was nothing else to build it from.
+  STACK_OF(X509)* built = X509_STORE_CTX_get0_chain(context.get());
+  bool same = sk_X509_num(built) == static_cast<int>(path.size());
+  for (std::size_t i = 0; same && i < path.size(); ++i) {
+    same = SameCertificate(sk_X509_value(built, static_cast<int>(i)), path[i]);
+  }
+  return same ? "" : "the chain cannot be validated as it was found";
+}
+
+// Depth first from the signer; at each certificate, the candidates that issued it, newest
+// first and then by their digest, so that the bundle's order never matters.
+class PathSearch {
+ public:
+  PathSearch(X509* signer, STACK_OF(X509) * bundle, STACK_OF(X509) * trusted, std::int64_t now)
+      : bundle_(bundle), trusted_(trusted), now_(now), path_{signer} {}
+
+  SignerPath Run() {
+    if (Walk()) return std::move(found_);
+    if (!firstRefused_.problem.empty()) return std::move(firstRefused_);
+    SignerPath none;
+    none.problem = "the signer's certificate does not lead to a trusted one: unable to get local issuer certificate";
+    return none;
+  }
+
+ private:
+  bool Walk() {
+    if (++steps_ > kMaxSearchSteps) return false;
+    X509* top = path_.back();
+    const bool anchored = trusted_ != nullptr ? Holds(trusted_, top) : Issued(top, top);
+    if (anchored) return Judge();
+    const std::vector<X509*> issuers = path_.size() < kMaxPathLength ? IssuersOf(top) : std::vector<X509*>{};
+    for (X509* issuer : issuers) {
+      path_.push_back(issuer);
+      if (Walk()) return true;
+      path_.pop_back();
+    }
+    // Without trusted certificates, a path ends where no issuer is found.
+    return issuers.empty() && trusted_ == nullptr && Judge();
+  }
+
+  std::vector<X509*> IssuersOf(X509* certificate) const {
+    std::vector<X509*> issuers;
+    for (STACK_OF(X509) * source : {bundle_, trusted_}) {
+      for (int i = 0; source != nullptr && i < sk_X509_num(source); ++i) {
+        X509* candidate = sk_X509_value(source, i);
+        const auto same = [&](X509* other) { return SameCertificate(other, candidate); };
+        const auto sameAuthority = [&](X509* other) { return SameAuthority(other, candidate); };
+        if (std::none_of(issuers.begin(), issuers.end(), same) &&
+            std::none_of(path_.begin(), path_.end(), sameAuthority) && Issued(candidate, certificate)) {
+          issuers.push_back(candidate);
+        }
+      }
+    }
+    const auto end = [](X509* c) { return SecondsOf(X509_get0_notAfter(c)).value_or(INT64_MIN); };
+    std::sort(issuers.begin(), issuers.end(),
+              [&](X509* a, X509* b) { return end(a) != end(b) ? end(a) > end(b) : X509_cmp(a, b) < 0; });
+    return issuers;
+  }
+
+  bool Judge() {
+    SignerPath candidate{path_, {}, {}};
+    for (X509* certificate : path_) candidate.facts.push_back(FactsOf(certificate));
+    candidate.problem = ChainProblem(candidate.facts, now_);
+    if (candidate.problem.empty()) candidate.problem = ValidationProblem(path_, candidate.facts);
+    if (candidate.problem.empty()) {
+      found_ = std::move(candidate);
+      return true;
+    }
+    if (firstRefused_.problem.empty()) firstRefused_ = std::move(candidate);
+    return false;
+  }
+
+  STACK_OF(X509) * bundle_;
+  STACK_OF(X509) * trusted_;
+  std::int64_t now_;
+  std::vector<X509*> path_;
+  int steps_ = 0;
+  SignerPath found_;
+  SignerPath firstRefused_;
+};
+
+}  // namespace
+
+Certificates ReadCertificates(std::string_view pem) {
+  Certificates certificates(sk_X509_new_null());
+  Bio bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
+  while (X509* certificate = PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr)) {
+    sk_X509_push(certificates.get(), certificate);
+  }
+  ERR_clear_error();  // the end of the file reads as an error
+  return certificates;
+}
+
+std::string SubjectOf(X509* certificate) {
+  Bio out(BIO_new(BIO_s_mem()));
+  X509_NAME_print_ex(out.get(), X509_get_subject_name(certificate), 0, XN_FLAG_RFC2253 & ~ASN1_STRFLGS_ESC_MSB);
+  char* text = nullptr;
+  const long size = BIO_get_mem_data(out.get(), &text);
+  return std::string(text, static_cast<std::size_t>(size));
+}
+
+// What the policy asks of a certificate, read with OpenSSL. A use or purpose the
+// certificate leaves open (no such extension) is not taken as allowed: the policy says
+// what it needs. The digest of an RSA-PSS signature is in its parameters.
+CertificateFacts FactsOf(X509* certificate) {
+  CertificateFacts facts;
+  EVP_PKEY* key = X509_get0_pubkey(certificate);
+  facts.rsa = key != nullptr && EVP_PKEY_get_base_id(key) == EVP_PKEY_RSA;
+  facts.keyBits = key == nullptr ? 0 : EVP_PKEY_get_bits(key);
+  const std::uint32_t flags = X509_get_extension_flags(certificate);
+  facts.keyUsage = (flags & EXFLAG_KUSAGE) != 0;
+  facts.digitalSignature = facts.keyUsage && (X509_get_key_usage(certificate) & KU_DIGITAL_SIGNATURE) != 0;
+  facts.extendedKeyUsage = (flags & EXFLAG_XKUSAGE) != 0;
+  const std::uint32_t purposes = facts.extendedKeyUsage ? X509_get_extended_key_usage(certificate) : 0;
+  facts.codeSigning = (purposes & XKU_CODE_SIGN) != 0;
+  facts.serverAuthentication = (purposes & XKU_SSL_SERVER) != 0;
+  facts.anyPurpose = (purposes & XKU_ANYEKU) != 0;
+  facts.ca = (flags & EXFLAG_CA) != 0;
+  facts.selfSigned = Issued(certificate, certificate);
+  int digest = NID_undef;
+  if (X509_get_signature_info(certificate, &digest, nullptr, nullptr, nullptr) == 1 && digest != NID_undef) {
+    facts.signatureDigest = OBJ_nid2sn(digest);
+  }
+  ERR_clear_error();
+  const auto notBefore = SecondsOf(X509_get0_notBefore(certificate));
+  const auto notAfter = SecondsOf(X509_get0_notAfter(certificate));
+  facts.datesReadable = notBefore && notAfter;
+  facts.notBefore = notBefore.value_or(0);
+  facts.notAfter = notAfter.value_or(0);
+  facts.subject = SubjectOf(certificate);
+  return facts;
+}
+
+SignerPath FindSignerPath(X509* signer, STACK_OF(X509) * bundle, STACK_OF(X509) * trusted, std::int64_t now) {
+  return PathSearch(signer, bundle, trusted, now).Run();
+}
+
+}  // namespace rdplaunch
