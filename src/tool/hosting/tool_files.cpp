@@ -16,6 +16,7 @@ namespace {
 
 std::string Reason(int error) { return std::strerror(error); }
 
+// Each call asks anew: the umask is the process's, and may change between requests.
 mode_t CurrentUmask() {
   const mode_t mask = umask(0);
   umask(mask);
@@ -29,25 +30,173 @@ std::filesystem::path FolderOf(const std::string& path) {
 
 bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
-// Removes a name only while it still leads to the file this call wrote: something another
-// writer put under it meanwhile is never taken for ours.
-void RemoveIfOurs(const std::string& path, const struct stat& written) {
+bool Holds(const std::string& path, const struct stat& file) {
   struct stat now {};
-  if (lstat(path.c_str(), &now) == 0 && SameFile(now, written)) unlink(path.c_str());
+  return lstat(path.c_str(), &now) == 0 && SameFile(now, file);
 }
 
 int SystemRename(const char* from, const char* to, unsigned flags) {
   return renameat2(AT_FDCWD, from, AT_FDCWD, to, flags);
 }
 
-// One file on its way into place: the temporary file that holds its bytes, which holds the
-// old file instead once the two are exchanged.
-struct Placement {
-  std::string temporary;
-  struct stat written {};
-  bool placed = false;
-  bool exchanged = false;  // the temporary name now holds the file that had the name
+// The files of one call on their way into place, each in a temporary file of its folder
+// until all are written. Whatever is not committed when it goes is undone: every old file
+// comes back, and every name this call took is given up; a name another writer has filled
+// meanwhile is left to that writer. What cannot be undone is named in Left().
+class Placements {
+ public:
+  Placements(const std::vector<NewFile>& files, const WriteCalls& calls) : files_(files), calls_(calls) {
+    placements_.reserve(files.size());  // so that recording a temporary file never allocates
+  }
+  Placements(const Placements&) = delete;
+  Placements& operator=(const Placements&) = delete;
+  ~Placements() {
+    if (!committed_) Undo();
+  }
+
+  std::string Write(std::size_t index);
+  std::string Place(std::size_t index);
+  std::string Undo() noexcept;
+  std::string Commit();
+
+ private:
+  // One file: the temporary file that holds its bytes, which holds the file that had the
+  // name instead once the two are exchanged.
+  struct Placement {
+    std::string temporary;
+    struct stat written {};
+    struct stat displaced {};  // what the exchange brought out
+    bool placed = false;
+    bool exchanged = false;
+  };
+
+  // A file's temporary name as messages show it: in the folder of its shown path.
+  std::string Shown(std::size_t index) const {
+    const std::filesystem::path folder = std::filesystem::path(files_[index].shownPath).parent_path();
+    return (folder / std::filesystem::path(placements_[index].temporary).filename()).string();
+  }
+  // Removes a name only while it still leads to the file meant: something another writer
+  // put under it meanwhile is never taken for it. A name that stays is described in left.
+  template <typename Describe>
+  void Remove(const std::string& path, const struct stat& file, std::string& left, Describe describe) noexcept {
+    if (!Holds(path, file) || calls_.unlink(path.c_str()) == 0) return;
+    const int failure = errno;
+    try {
+      left += "; " + describe() + ": " + Reason(failure);
+    } catch (...) {  // no memory for the message: the name stays unnamed, as after a crash
+    }
+  }
+  std::string Exchange(std::size_t index) noexcept;
+
+  const std::vector<NewFile>& files_;
+  const WriteCalls& calls_;
+  std::vector<Placement> placements_;
+  bool committed_ = false;
 };
+
+std::string Placements::Write(std::size_t index) {
+  const NewFile& file = files_[index];
+  // A short temporary name: the final one may already be as long as the file system allows.
+  std::string temporary = (FolderOf(file.path) / ".rdplaunch-XXXXXX").string();
+  const int handle = mkstemp(temporary.data());
+  if (handle < 0) {
+    const std::string shownFolder = std::filesystem::path(file.shownPath).parent_path().string();
+    return "cannot create a file in " + (shownFolder.empty() ? "." : shownFolder) + ": " + Reason(errno);
+  }
+  placements_.push_back({std::move(temporary), {}, {}, false, false});
+  int failure = fchmod(handle, file.mode & ~CurrentUmask()) == 0 ? 0 : errno;
+  if (failure == 0 && fstat(handle, &placements_.back().written) != 0) failure = errno;
+  for (std::size_t done = 0; failure == 0 && done < file.bytes.size();) {
+    const ssize_t count = calls_.write(handle, file.bytes.data() + done, file.bytes.size() - done);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) failure = count < 0 ? errno : ENOSPC;
+    if (count > 0) done += static_cast<std::size_t>(count);
+  }
+  // A file system may report a failed write only when the file is closed.
+  if (calls_.close(handle) != 0 && failure == 0) failure = errno;
+  return failure == 0 ? "" : "cannot write " + file.shownPath + ": " + Reason(failure);
+}
+
+// One file takes its name with a rename, which replaces any file atomically. Of several,
+// each that replaces an old file is exchanged with it (the old one then waits under the
+// temporary name, to come back with one more exchange), and each whose name was free takes
+// it only while it still is. A folder is never replaced, not even one that takes the name
+// between the look and the exchange.
+std::string Placements::Place(std::size_t index) {
+  const NewFile& file = files_[index];
+  Placement& p = placements_[index];
+  struct stat old {};
+  const bool exists = lstat(file.path.c_str(), &old) == 0;
+  int failure = 0;
+  if (!exists && errno != ENOENT) {
+    failure = errno;
+  } else if (exists && S_ISDIR(old.st_mode)) {
+    failure = EISDIR;
+  } else {
+    const unsigned flags = files_.size() == 1 ? 0u : exists ? RENAME_EXCHANGE : RENAME_NOREPLACE;
+    if (calls_.rename(p.temporary.c_str(), file.path.c_str(), flags) != 0) failure = errno;
+  }
+  if (failure != 0) return "cannot write " + file.shownPath + ": " + Reason(failure);
+  p.placed = true;
+  p.exchanged = exists && files_.size() > 1;
+  if (p.exchanged) {
+    if (lstat(p.temporary.c_str(), &p.displaced) != 0) failure = errno;
+    if (failure == 0 && S_ISDIR(p.displaced.st_mode)) failure = EISDIR;
+  }
+  return failure == 0 ? "" : "cannot write " + file.shownPath + ": " + Reason(failure);
+}
+
+// Exchanges an old file back, only while the name still holds this call's file; once it
+// holds another writer's, the old one is that writer's to have replaced, and goes.
+std::string Placements::Exchange(std::size_t index) noexcept {
+  const Placement& p = placements_[index];
+  const NewFile& file = files_[index];
+  std::string left;
+  if (!Holds(file.path, p.written)) {
+    Remove(p.temporary, p.displaced, left, [&] { return "the old " + file.shownPath + " stays as " + Shown(index); });
+  } else if (calls_.rename(p.temporary.c_str(), file.path.c_str(), RENAME_EXCHANGE) == 0) {
+    Remove(p.temporary, p.written, left, [&] { return "a temporary file stays as " + Shown(index); });
+  } else {
+    const int failure = errno;
+    try {
+      left = "; the old " + file.shownPath + " could not be put back: it stays as " + Shown(index) + ": " +
+             Reason(failure);
+    } catch (...) {
+    }
+  }
+  return left;
+}
+
+std::string Placements::Undo() noexcept {
+  committed_ = true;
+  std::string left;
+  for (std::size_t i = placements_.size(); i-- > 0;) {
+    const Placement& p = placements_[i];
+    if (p.exchanged) {
+      left += Exchange(i);
+    } else if (p.placed) {
+      Remove(files_[i].path, p.written, left, [&] { return "the new " + files_[i].shownPath + " stays"; });
+    } else {
+      Remove(p.temporary, p.written, left, [&] { return "a temporary file stays as " + Shown(i); });
+    }
+  }
+  return left;
+}
+
+// Every file is in place: the old ones, waiting under the temporary names, go. One that
+// cannot is named: the files are written, but a name is left behind.
+std::string Placements::Commit() {
+  committed_ = true;
+  std::string left;
+  for (std::size_t i = 0; i < placements_.size(); ++i) {
+    const Placement& p = placements_[i];
+    if (p.exchanged) {
+      Remove(p.temporary, p.displaced, left,
+             [&] { return "the old " + files_[i].shownPath + " could not be removed: it stays as " + Shown(i); });
+    }
+  }
+  return left.empty() ? "" : "the files are written" + left;
+}
 
 }  // namespace
 
@@ -104,88 +253,22 @@ FileBytes PassphraseOf(const std::string& path) {
 }
 
 const WriteCalls& SystemWriteCalls() {
-  static const WriteCalls calls{::write, ::close, SystemRename};
+  static const WriteCalls calls{::write, ::close, SystemRename, ::unlink};
   return calls;
 }
 
-// All or nothing, and the folder as it was after nothing. One file takes its name with a
-// rename, which replaces any file atomically. Of several, each that replaces an old file is
-// exchanged with it (the old one then waits under the temporary name, to come back with
-// one more exchange), and each whose name was free takes it only while it still is, so
-// that another writer's file is neither replaced nor removed. Neither needs a hard link,
-// which a folder holding other users' files may refuse. Folders are never replaced.
+// All or nothing, and the folder as it was after nothing; whatever ends the call early (an
+// error, an exception, memory running out) undoes it. Neither way needs a hard link, which
+// a folder holding other users' files may refuse.
 std::string WriteNewFiles(const std::vector<NewFile>& files, const WriteCalls& calls) {
-  const mode_t mask = CurrentUmask();
-  std::vector<Placement> placements;
-  placements.reserve(files.size());  // so that recording a temporary file never allocates
-  const auto undo = [&]() noexcept {
-    for (std::size_t i = placements.size(); i-- > 0;) {
-      const Placement& p = placements[i];
-      if (p.exchanged && calls.rename(p.temporary.c_str(), files[i].path.c_str(), RENAME_EXCHANGE) == 0) {
-        RemoveIfOurs(p.temporary, p.written);  // ours again, after the exchange back
-      } else if (p.placed && !p.exchanged) {
-        RemoveIfOurs(files[i].path, p.written);
-      } else if (!p.placed) {
-        unlink(p.temporary.c_str());
-      }
-    }
-  };
-  try {
-    for (const NewFile& file : files) {
-      // A short temporary name: the final one may already be as long as the file system allows.
-      std::string temporary = (FolderOf(file.path) / ".rdplaunch-XXXXXX").string();
-      const int handle = mkstemp(temporary.data());
-      if (handle < 0) {
-        const int failure = errno;
-        const std::string shownFolder = std::filesystem::path(file.shownPath).parent_path().string();
-        undo();
-        return "cannot create a file in " + (shownFolder.empty() ? "." : shownFolder) + ": " + Reason(failure);
-      }
-      placements.push_back({std::move(temporary), {}, false, false});
-      int failure = fchmod(handle, file.mode & ~mask) == 0 ? 0 : errno;
-      if (failure == 0 && fstat(handle, &placements.back().written) != 0) failure = errno;
-      for (std::size_t done = 0; failure == 0 && done < file.bytes.size();) {
-        const ssize_t count = calls.write(handle, file.bytes.data() + done, file.bytes.size() - done);
-        if (count < 0 && errno == EINTR) continue;
-        if (count <= 0) failure = count < 0 ? errno : ENOSPC;
-        if (count > 0) done += static_cast<std::size_t>(count);
-      }
-      // A file system may report a failed write only when the file is closed.
-      if (calls.close(handle) != 0 && failure == 0) failure = errno;
-      if (failure != 0) {
-        undo();
-        return "cannot write " + file.shownPath + ": " + Reason(failure);
-      }
-    }
-    for (std::size_t i = 0; i < files.size(); ++i) {
-      Placement& p = placements[i];
-      struct stat old {};
-      int failure = 0;
-      const bool exists = lstat(files[i].path.c_str(), &old) == 0;
-      if (!exists && errno != ENOENT) {
-        failure = errno;
-      } else if (exists && S_ISDIR(old.st_mode)) {
-        failure = EISDIR;
-      } else {
-        const unsigned flags = files.size() == 1 ? 0u : exists ? RENAME_EXCHANGE : RENAME_NOREPLACE;
-        if (calls.rename(p.temporary.c_str(), files[i].path.c_str(), flags) != 0) failure = errno;
-      }
-      if (failure != 0) {
-        undo();
-        return "cannot write " + files[i].shownPath + ": " + Reason(failure);
-      }
-      p.placed = true;
-      p.exchanged = exists && files.size() > 1;
-    }
-  } catch (...) {
-    undo();
-    throw;
+  Placements placements(files, calls);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (std::string error = placements.Write(i); !error.empty()) return error + placements.Undo();
   }
-  // Every file is in place: the old ones, waiting under the temporary names, go.
-  for (const Placement& p : placements) {
-    if (p.exchanged) unlink(p.temporary.c_str());
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (std::string error = placements.Place(i); !error.empty()) return error + placements.Undo();
   }
-  return {};
+  return placements.Commit();
 }
 
 }  // namespace rdplaunch

@@ -35,6 +35,7 @@ struct WriteCalls {
   ssize_t (*write)(int file, const void* bytes, std::size_t size);
   int (*close)(int file);
   int (*rename)(const char* from, const char* to, unsigned flags);  // renameat2 in the working folder
+  int (*unlink)(const char* path);
 };
 const WriteCalls& SystemWriteCalls();
 
@@ -49,7 +50,9 @@ struct NewFile {
 // existing file, never through a link), and only when all are written and closed are they
 // renamed into place, replacing whatever had the name (a folder never). Whatever ends the
 // call early (an error, an exception, memory running out) puts every replaced file back,
-// and no temporary name is left behind on any path. Returns the error, or nothing.
+// unless another writer has replaced it since. Returns the error, or nothing; an error
+// names every name left behind (an old file that could not be put back or removed), and
+// no other is ever left.
 std::string WriteNewFiles(const std::vector<NewFile>& files, const WriteCalls& calls = SystemWriteCalls());
 
 }  // namespace rdplaunch

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <tuple>
@@ -90,28 +91,39 @@ TEST_F(ToolFilesTest, APassphraseFileIsOneLineThatEveryReaderReadsAlike) {
   }
 }
 
+// Faults put into the system calls that writing uses. Each row's calls count renames from 1.
+int renames = 0;
+fs::path faultFolder;
+int Rename(const char* from, const char* to, unsigned flags) { return renameat2(AT_FDCWD, from, AT_FDCWD, to, flags); }
 ssize_t FailingWrite(int, const void*, std::size_t) {
   errno = ENOSPC;
   return -1;
+}
+ssize_t OneByteWrite(int file, const void* bytes, std::size_t size) {
+  return ::write(file, bytes, std::min<std::size_t>(size, 1));
 }
 int FailingClose(int file) {
   close(file);
   errno = EIO;
   return -1;
 }
-int Rename(const char* from, const char* to, unsigned flags) { return renameat2(AT_FDCWD, from, AT_FDCWD, to, flags); }
+int FailingUnlink(const char*) {
+  errno = EACCES;
+  return -1;
+}
+void Plant(const char* name, const char* bytes) {
+  std::ofstream(faultFolder / "planted") << bytes;
+  fs::rename(faultFolder / "planted", faultFolder / name);
+}
 // The second file's rename runs out of memory, right after the first was put in place.
-int renames = 0;
 int ExhaustedSecondRename(const char* from, const char* to, unsigned flags) {
   if (++renames == 2) throw std::bad_alloc();
   return Rename(from, to, flags);
 }
 // Another writer puts its own file under the first name, then the second rename fails.
-std::string firstPath;
 int OverwrittenThenFailed(const char* from, const char* to, unsigned flags) {
   if (++renames == 2) {
-    std::ofstream(firstPath + ".theirs") << "THEIRS";
-    std::rename((firstPath + ".theirs").c_str(), firstPath.c_str());
+    Plant("a.rdp", "THEIRS");
     errno = EIO;
     return -1;
   }
@@ -122,60 +134,126 @@ int RacedRename(const char* from, const char* to, unsigned flags) {
   if (flags == RENAME_NOREPLACE) std::ofstream(to) << "THEIRS";
   return Rename(from, to, flags);
 }
-
-// A failed write or close leaves neither the file nor its temporary; of several files,
-// all are written or none, whatever ends the call, and no temporary name stays behind.
-// Messages show the path as given to show.
-TEST_F(ToolFilesTest, WritingIsAllOrNothingAndFollowsTheUmask) {
-  const WriteCalls failingWrite{FailingWrite, ::close, Rename};
-  const WriteCalls failingClose{::write, FailingClose, Rename};
-  for (const WriteCalls* calls : {&failingWrite, &failingClose}) {
-    const std::string error = WriteNewFiles({{Path("K$u$pw$.exe"), "bytes", 0644, "out/K$u$***$.exe"}}, *calls);
-    EXPECT_EQ(error.substr(0, 31), "cannot write out/K$u$***$.exe: ");
-    EXPECT_TRUE(Names().empty());
+// A folder takes the second name between the look and the exchange.
+int FolderBeforeExchange(const char* from, const char* to, unsigned flags) {
+  if (++renames == 2) {
+    fs::remove(to);
+    fs::create_directory(to);
   }
-  const std::vector<NewFile> pair{{Path("a.rdp"), "a", 0644, "a"}, {Path("b.rdp"), "b", 0644, "b"}};
-  // Both old files are replaced, and nothing else stays in the folder.
-  Write("a.rdp", "OLD");
-  Write("b.rdp", "OLD");
-  EXPECT_EQ(WriteNewFiles(pair), "");
-  EXPECT_EQ(Names(), (std::vector<std::string>{"a.rdp", "b.rdp"}));
-  EXPECT_EQ(ExpectedBytes("a.rdp") + ExpectedBytes("b.rdp"), "ab");
-  // The second file's name is taken by a folder: the first file's old version comes back
-  // as it was, and the folder stays.
-  Write("a.rdp", "OLD");
-  fs::remove(Path("b.rdp"));
-  fs::create_directory(Path("b.rdp"));
-  EXPECT_EQ(WriteNewFiles(pair), "cannot write b: Is a directory");
-  EXPECT_EQ(Names(), (std::vector<std::string>{"a.rdp", "b.rdp"}));
-  EXPECT_EQ(ExpectedBytes("a.rdp"), "OLD");
-  fs::remove(Path("b.rdp"));
+  return Rename(from, to, flags);
+}
+// The second exchange fails, and so does the first one's exchange back.
+int FailingSecondAndThird(const char* from, const char* to, unsigned flags) {
+  if (++renames >= 2) {
+    errno = EIO;
+    return -1;
+  }
+  return Rename(from, to, flags);
+}
+
+// Of several files, all are written or none, whatever ends the call; a file another writer
+// put under a name meanwhile is theirs, never removed or swapped away; a folder is never
+// replaced; and no temporary name stays behind unless the error names it. Messages show
+// the path as given to show.
+TEST_F(ToolFilesTest, WritingIsAllOrNothingAndLeavesNoNameUnsaid) {
+  faultFolder = folder_;
+  constexpr const char* kFolder = "/";  // a folder, in the rows' file lists
+  using Files = std::map<std::string, std::string>;
+  const struct {
+    const char* what;
+    Files before;
+    WriteCalls calls;
+    std::string error;  // the start of it
+    Files after;
+  } cases[] = {
+      {"old files replaced",
+       {{"a.rdp", "OLD"}, {"b.rdp", "OLD"}},
+       SystemWriteCalls(),
+       "",
+       {{"a.rdp", "alpha"}, {"b.rdp", "beta"}}},
+      {"one byte a write", {}, {OneByteWrite, ::close, Rename, ::unlink}, "", {{"a.rdp", "alpha"}, {"b.rdp", "beta"}}},
+      {"a failing write",
+       {{"a.rdp", "OLD"}},
+       {FailingWrite, ::close, Rename, ::unlink},
+       "cannot write a: No space left on device",
+       {{"a.rdp", "OLD"}}},
+      {"a failing close", {}, {::write, FailingClose, Rename, ::unlink}, "cannot write a: Input/output error", {}},
+      {"a folder under the second name",
+       {{"a.rdp", "OLD"}, {"b.rdp", kFolder}},
+       SystemWriteCalls(),
+       "cannot write b: Is a directory",
+       {{"a.rdp", "OLD"}, {"b.rdp", kFolder}}},
+      {"a folder appearing before the exchange",
+       {{"a.rdp", "OLD"}, {"b.rdp", "OLD"}},
+       {::write, ::close, FolderBeforeExchange, ::unlink},
+       "cannot write b: Is a directory",
+       {{"a.rdp", "OLD"}, {"b.rdp", kFolder}}},
+      {"a free name taken meanwhile",
+       {{"a.rdp", "OLD"}},
+       {::write, ::close, RacedRename, ::unlink},
+       "cannot write b: File exists",
+       {{"a.rdp", "OLD"}, {"b.rdp", "THEIRS"}}},
+      {"a new file overwritten, then a failure",
+       {},
+       {::write, ::close, OverwrittenThenFailed, ::unlink},
+       "cannot write b: Input/output error",
+       {{"a.rdp", "THEIRS"}}},
+      {"a replacing file overwritten, then a failure",
+       {{"a.rdp", "OLD"}, {"b.rdp", "OLD"}},
+       {::write, ::close, OverwrittenThenFailed, ::unlink},
+       "cannot write b: Input/output error",
+       {{"a.rdp", "THEIRS"}, {"b.rdp", "OLD"}}},
+      {"an old file that cannot be removed",
+       {{"a.rdp", "OLD"}, {"b.rdp", "OLD"}},
+       {::write, ::close, Rename, FailingUnlink},
+       "the files are written; the old a could not be removed: it stays as .rdplaunch-",
+       {{"a.rdp", "alpha"}, {"b.rdp", "beta"}}},
+      {"an old file that cannot be put back",
+       {{"a.rdp", "OLD"}, {"b.rdp", "OLD"}},
+       {::write, ::close, FailingSecondAndThird, ::unlink},
+       "cannot write b: Input/output error; the old a could not be put back: it stays as .rdplaunch-",
+       {{"a.rdp", "alpha"}, {"b.rdp", "OLD"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+    for (const auto& [name, bytes] : c.before)
+      bytes == kFolder ? void(fs::create_directory(Path(name))) : Write(name, bytes);
+    renames = 0;
+    const bool one = c.error.starts_with("cannot write a");
+    std::vector<NewFile> files{{Path("a.rdp"), "alpha", 0644, "a"}, {Path("b.rdp"), "beta", 0644, "b"}};
+    if (one) files.pop_back();
+    const std::string error = WriteNewFiles(files, c.calls);
+    EXPECT_EQ(error.substr(0, c.error.size()), c.error) << error;
+    Files after;
+    for (const std::string& name : Names()) {
+      if (c.after.count(name) == 0 && error.find(name) != std::string::npos) continue;  // left, and said so
+      after[name] = fs::is_directory(Path(name)) ? kFolder : ExpectedBytes(name);
+    }
+    EXPECT_EQ(after, c.after);
+  }
   // Memory runs out after the first file is in place: it is put back all the same.
+  fs::remove_all(folder_);
+  fs::create_directories(folder_);
+  Write("a.rdp", "OLD");
   renames = 0;
-  EXPECT_THROW(WriteNewFiles(pair, {::write, ::close, ExhaustedSecondRename}), std::bad_alloc);
+  const std::vector<NewFile> pair{{Path("a.rdp"), "a", 0644, "a"}, {Path("b.rdp"), "b", 0644, "b"}};
+  EXPECT_THROW(WriteNewFiles(pair, {::write, ::close, ExhaustedSecondRename, ::unlink}), std::bad_alloc);
   EXPECT_EQ(Names(), (std::vector<std::string>{"a.rdp"}));
   EXPECT_EQ(ExpectedBytes("a.rdp"), "OLD");
-  // A name that was free is taken by another writer: theirs stays, and ours is undone.
-  EXPECT_EQ(WriteNewFiles(pair, {::write, ::close, RacedRename}), "cannot write b: File exists");
-  EXPECT_EQ(Names(), (std::vector<std::string>{"a.rdp", "b.rdp"}));
-  EXPECT_EQ(ExpectedBytes("a.rdp") + ExpectedBytes("b.rdp"), "OLDTHEIRS");
-  // Undoing removes only the file this call wrote, not another on the same file system.
-  fs::remove(Path("b.rdp"));
-  fs::remove(Path("a.rdp"));
-  renames = 0;
-  firstPath = Path("a.rdp");
-  EXPECT_EQ(WriteNewFiles(pair, {::write, ::close, OverwrittenThenFailed}), "cannot write b: Input/output error");
-  EXPECT_EQ(Names(), (std::vector<std::string>{"a.rdp"}));
-  EXPECT_EQ(ExpectedBytes("a.rdp"), "THEIRS");
   // A file this call did not write is never removed in undoing: here a folder's link.
   fs::remove(Path("a.rdp"));
-  fs::remove(Path("b.rdp"));
   fs::create_directory(Path("b.rdp"));
   fs::create_directory_symlink(folder_ / "b.rdp", Path("a.rdp"));
   EXPECT_NE(WriteNewFiles({{Path("c.rdp"), "c", 0644, "c"}, {Path("b.rdp"), "b", 0644, "b"}}), "");
   EXPECT_EQ(Names(), (std::vector<std::string>{"a.rdp", "b.rdp"}));
   fs::remove(Path("a.rdp"));
   fs::remove(Path("b.rdp"));
+  // A masked name stays masked.
+  EXPECT_EQ(WriteNewFiles({{Path("K$u$pw$.exe"), "bytes", 0644, "out/K$u$***$.exe"}},
+                          {FailingWrite, ::close, Rename, ::unlink}),
+            "cannot write out/K$u$***$.exe: No space left on device");
 
   const mode_t old = umask(077);
   EXPECT_EQ(WriteNewFiles({{Path("c.rdp"), "c", 0644, "c"}}), "");
