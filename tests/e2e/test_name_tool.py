@@ -145,6 +145,11 @@ class MadeCopy(unittest.TestCase):
                     answer = subprocess.run([NATIVE_BUILD / "rdplaunch-name", *arguments], stdout=full,
                                             stderr=subprocess.PIPE, input=b"{}\n", timeout=10)
                     self.assertNotEqual(answer.returncode, 0)
+            with open("/dev/full", "w") as full:  # help that cannot be written, asked for or not
+                for arguments, stream in ((["--help"], {"stdout": full}), ([], {"stderr": full})):
+                    with self.subTest(full_help=arguments):
+                        answer = subprocess.run([NATIVE_BUILD / "rdplaunch-name", *arguments], timeout=10, **stream)
+                        self.assertEqual(answer.returncode, 3)
             escape = name_tool("check", "PELTA_8$al\x1b]0;owned\x07ice$pw$.exe")
             self.assertIn("al\\x1B]0;owned\\x07ice", escape.stdout)
             subprocess.run([NATIVE_BUILD / "rdplaunch-name", "rdp", name, "--out", work], check=True, umask=0o077)

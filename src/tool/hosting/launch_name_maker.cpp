@@ -45,13 +45,26 @@ std::string RefusalFor(std::string_view what, std::string_view value) {
   return {};
 }
 
-std::optional<std::string> FirstUnconvertible(std::string_view utf8) {
+// The first character code page 1251 lacks, by its code point alone: the character itself
+// may be a combining or an invisible one, which would join or hide in the message.
+std::string FirstUnconvertible(std::string_view utf8) {
   std::size_t pos = 0;
   while (pos < utf8.size()) {
     const std::size_t start = pos;
-    if (!Cp1251ByteOf(NextUtf8CodePoint(utf8, pos))) return std::string(utf8.substr(start, pos - start));
+    const char32_t codePoint = NextUtf8CodePoint(utf8, pos);
+    if (!Cp1251ByteOf(codePoint)) {
+      char text[32];
+      if (codePoint == kNotACodePoint) {
+        std::snprintf(text, sizeof text, "the byte 0x%02X",
+                      static_cast<unsigned>(static_cast<unsigned char>(utf8[start])));
+        pos = start + 1;
+      } else {
+        std::snprintf(text, sizeof text, "the character U+%04X", static_cast<unsigned>(codePoint));
+      }
+      return text;
+    }
   }
-  return std::nullopt;
+  return "a character";
 }
 
 // The keys of the profile table, for a message that must not repeat the key it was given
@@ -76,8 +89,8 @@ MadeName MakeLaunchName(std::string_view key, std::string_view userName, std::st
     std::optional<std::string> bytes = Utf8ToCp1251(field.utf8);
     if (!bytes) {
       return {{},
-              std::string(field.what) + " contains '" + FirstUnconvertible(field.utf8).value_or("?") +
-                  "', which has no code page 1251 character"};
+              std::string(field.what) + " contains " + FirstUnconvertible(field.utf8) +
+                  ", which has no code page 1251 character"};
     }
     field.bytes = std::move(*bytes);
     if (std::string refusal = RefusalFor(field.what, field.bytes); !refusal.empty()) return {{}, refusal};

@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
   }
   if (parsed.command == nullptr && !parsed.batch && parsed.error.empty()) {
     std::cerr << HelpText() << std::flush;
-    return kExitUsage;
+    return std::cerr ? kExitUsage : kExitFileError;
   }
   if (parsed.batch && parsed.error.empty()) {
     const int exitCode = RunBatch(STDIN_FILENO, std::cout);

@@ -109,6 +109,7 @@ TEST(ToolText, JsonAndTextAreValidUtf8AndSafeOnATerminal) {
                                     {"\U000110CD\U00013430\U00013438", "\\uD804\\uDCCD\\uD80D\\uDC30\\uD80D\\uDC38"},
                                     {"\U0001BCA0\U0001BCA3", "\\uD82F\\uDCA0\\uD82F\\uDCA3"},
                                     {"\u00ADx\u061C", "\\u00ADx\\u061C"},
+                                    {"\u3164\u115F\u034Fx\uFE0F\u180B", "\\u3164\\u115F\\u034Fx\\uFE0F\\u180B"},
                                     {"Ж\u00A0", "Ж\u00A0"}}) {
     EXPECT_EQ(PrintableText(utf8), shown) << shown;
     EXPECT_EQ(json::parse(JsonString(utf8)).get<std::string>(), utf8) << shown;

@@ -36,11 +36,13 @@ void ForEachCharacter(std::string_view bytes, Piece piece, Malformed malformed) 
 
 // Characters that change how the rest of a line shows (bidirectional overrides and marks,
 // which can make a terminal show another name) or that show as nothing: C0 and C1
-// controls, the line and paragraph separators, and every format character (general
-// category Cf) of the Unicode version ICU carries, not a list kept by hand.
+// controls, the line and paragraph separators, every format character (general category
+// Cf) and every default-ignorable code point (fillers, variation selectors, the combining
+// grapheme joiner) of the Unicode version ICU carries, not a list kept by hand.
 bool IsInvisibleOrControl(char32_t c) {
   if (c < 0x20 || (c >= 0x7F && c < 0xA0) || c == 0x2028 || c == 0x2029) return true;
-  return u_charType(static_cast<UChar32>(c)) == U_FORMAT_CHAR;
+  const auto codePoint = static_cast<UChar32>(c);
+  return u_charType(codePoint) == U_FORMAT_CHAR || u_hasBinaryProperty(codePoint, UCHAR_DEFAULT_IGNORABLE_CODE_POINT);
 }
 
 // \uXXXX, or a surrogate pair of them beyond the first plane (as JSON writes it).
