@@ -7,6 +7,7 @@ find_package(nlohmann_json 3 REQUIRED)
 find_package(ICU 60 REQUIRED COMPONENTS uc)
 add_library(rdplaunch_tool STATIC
   src/tool/hosting/command_check.cpp
+  src/tool/hosting/command_identity.cpp
   src/tool/hosting/command_make.cpp
   src/tool/hosting/command_rdp.cpp
   src/tool/hosting/command_signatures.cpp

@@ -101,7 +101,7 @@ class MadeCopy(unittest.TestCase):
         made = json.loads(name_tool("make", "PELTA_8", "alice", "s3cret", "--json").stdout)
         self.assertEqual(made["name"], "PELTA_8$alice$s3cret$.exe")
         self.assertIn("filename*=UTF-8''PELTA_8$alice$s3cret$.exe", made["content_disposition"])
-        malformed = subprocess.run([NATIVE_BUILD / "rdplaunch-name", b"make", b"PELTA_8", b"\xc0\xaf", b"pw", b"--json"],
+        malformed = subprocess.run([NATIVE_BUILD / "rdplaunch-name", b"verify", b"/nonexistent/\xc0\xaf.rdp", b"--json"],
                                    capture_output=True).stdout.decode("utf-8")
         self.assertIn("\\\\xC0", json.dumps(json.loads(malformed)))
         checked = json.loads(name_tool("check", "PELTA_8$alice$p  q$.exe", "--json").stdout)

@@ -132,12 +132,10 @@ std::string ConnectionFileContent(const ConnectionTarget& target, FileEncoding e
   return content;
 }
 
+std::string RdpFileName(std::string_view displayName) { return std::string(displayName) + ".rdp"; }
+
 std::string ConnectionFilePath(std::string_view desktopFolder, std::string_view displayName) {
-  std::string path(desktopFolder);
-  path += '\\';
-  path += displayName;
-  path += ".rdp";
-  return path;
+  return std::string(desktopFolder) + '\\' + RdpFileName(displayName);
 }
 
 }  // namespace rdplaunch

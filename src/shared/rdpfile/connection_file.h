@@ -30,6 +30,8 @@ std::array<std::string, kConnectionFileLineCount> ConnectionFileLines(const Conn
 // One line with its line end, as the file holds it.
 std::string EncodedLine(std::string_view line, FileEncoding encoding);
 std::string ConnectionFileContent(const ConnectionTarget& target, FileEncoding encoding = FileEncoding::kCp1251);
+// A connection file's name for a display name (in the display name's encoding), and its path.
+std::string RdpFileName(std::string_view displayName);
 std::string ConnectionFilePath(std::string_view desktopFolder, std::string_view displayName);
 
 // The signature made for the file of one alias, host and port on the build machine.

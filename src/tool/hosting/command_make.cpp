@@ -10,23 +10,54 @@
 
 namespace rdplaunch {
 
-Answer MakeCommand(const Request& request) {
-  const MadeName made = MakeLaunchName(request.values[0], request.values[1], request.values[2]);
+namespace {
+
+struct MakeArguments {
+  std::string key;
+  std::string user;
+  std::string password;
+  bool header = false;
+  std::string exe;
+  std::string out;
+};
+
+Answer Make(const MakeArguments& arguments) {
+  const MadeName made = MakeLaunchName(arguments.key, arguments.user, arguments.password);
   if (!made.refusal.empty()) return Answer::Failure(kExitRefused, "refused: " + made.refusal);
   const std::string utf8Name = Cp1251ToUtf8(made.name);
-  if (request.Has(kExeOption)) {
-    const std::string exePath = request.Option(kExeOption);
-    const FileBytes exe = ReadInputFile(exePath, kMaxExecutableSize, exePath);
+  if (!arguments.exe.empty()) {
+    const FileBytes exe = ReadInputFile(arguments.exe, kMaxExecutableSize, arguments.exe);
     if (!exe.error.empty()) return Answer::Failure(kExitFileError, exe.error);
-    const std::filesystem::path out(request.Option(kOutOption));
+    const std::filesystem::path out(arguments.out);
     const std::string error =
         WriteNewFiles({{(out / utf8Name).string(), exe.bytes, 0755, (out / MaskedLaunchName(utf8Name)).string()}});
     if (!error.empty()) return Answer::Failure(kExitFileError, error);
   }
   const std::string disposition = ContentDisposition(utf8Name);
   Answer answer;
-  answer.headline = request.Has(kHeaderOption) ? "Content-Disposition: " + disposition : utf8Name;
+  answer.headline = arguments.header ? "Content-Disposition: " + disposition : utf8Name;
   return answer.Json("name", utf8Name).Json("content_disposition", disposition);
 }
+
+using B = Bind<MakeArguments>;
+constexpr Parameter kValues[] = {B::Value<&MakeArguments::key>("KEY", "key"),
+                                 B::Value<&MakeArguments::user>("USER", "user"),
+                                 B::Value<&MakeArguments::password>("PASSWORD", "password")};
+constexpr Parameter kOptions[] = {B::Flag<&MakeArguments::header>("--header", {}, true),
+                                  B::Option<&MakeArguments::exe>("--exe", "PATH", "exe", "--out"),
+                                  B::Option<&MakeArguments::out>("--out", "DIR", "out", "--exe")};
+
+std::string Help() {
+  return "Checks that key, user name and password can travel in a Windows file name through\n"
+         "a browser's download and come back unchanged, and prints the launcher name\n"
+         "KEY$USER$PASSWORD$.exe; with --json, the name and the Content-Disposition value to\n"
+         "serve the launcher under it; with --header, that header line. With --exe, copies\n"
+         "the launcher PATH under that name into DIR. On a server, use batch instead: the\n"
+         "arguments of a process are public there.";
+}
+
+}  // namespace
+
+const CommandRow kMakeCommand{"make", kValues, kOptions, Help, true, B::Run<Make>};
 
 }  // namespace rdplaunch

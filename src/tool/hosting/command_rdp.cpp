@@ -6,7 +6,6 @@
 #include "hosting/tool_files.h"
 #include "hosting/tool_handlers.h"
 #include "hosting/tool_inputs.h"
-#include "hosting/tool_text.h"
 #include "rdpfile/connection_file.h"
 #include "text/cp1251.h"
 
@@ -14,46 +13,66 @@ namespace rdplaunch {
 
 namespace {
 
+struct RdpArguments : SigningOptions {
+  std::string name;
+  std::string out;
+};
+
 // A connection file's bytes as text: UTF-16LE after its byte order mark, or code page 1251.
 std::string TextOfFile(std::string_view bytes) {
   if (!bytes.starts_with(kUtf16ByteOrderMark)) return Cp1251ToUtf8(bytes);
   return Utf16LeToUtf8(bytes.substr(kUtf16ByteOrderMark.size()));
 }
 
-}  // namespace
-
-Answer RdpCommand(const Request& request) {
-  auto checked = CheckedName(request.values[0]);
+Answer Rdp(const RdpArguments& arguments) {
+  auto checked = CheckedName(arguments.name);
   if (Answer* refused = std::get_if<Answer>(&checked)) return std::move(*refused);
   const NameCheck& check = std::get<NameCheck>(checked);
   if (!check.renameReason.empty()) {
     return Answer::Failure(kExitRefused, "the launcher writes no file: " + check.renameReason);
   }
   std::optional<SigningIdentity> identity;
-  if (request.Has(kSignOption)) {
-    auto loaded = LoadIdentity(request.Option(kSignOption, 0), request.Option(kSignOption, 1),
-                               request.Option(kChainOption), request.Option(kKeyPasswordFileOption));
+  if (!arguments.certificate.empty()) {
+    auto loaded = LoadIdentity(arguments);
     if (Answer* failed = std::get_if<Answer>(&loaded)) return std::move(*failed);
     identity.emplace(std::move(std::get<SigningIdentity>(loaded)));
   }
   std::vector<NewFile> files;
-  std::string list;
+  std::vector<AnswerRecord> shown;
   for (const ConnectionTarget& target : RowFiles(*check.read.profile)) {
-    const std::string name = Cp1251ToUtf8(target.displayName) + ".rdp";
-    const std::string path = (std::filesystem::path(request.Option(kOutOption)) / name).string();
+    const std::string name = Cp1251ToUtf8(RdpFileName(target.displayName));
+    const std::string path = (std::filesystem::path(arguments.out) / name).string();
     files.push_back(
         {path, identity ? SignedConnectionFileContent(*identity, target) : ConnectionFileContent(target), 0644, path});
-    list += (list.empty() ? "" : ", ") +
-            JsonObject().Text("name", name).Text("content", TextOfFile(files.back().bytes)).Json();
+    shown.push_back({{"name", name}, {"content", TextOfFile(files.back().bytes)}});
   }
-  if (request.Has(kOutOption)) {
+  const bool written = !arguments.out.empty();
+  if (written) {
     if (const std::string error = WriteNewFiles(files); !error.empty()) return Answer::Failure(kExitFileError, error);
   }
   Answer answer;
-  answer.Json("valid", true).Json("signed", identity.has_value()).Json("written", request.Has(kOutOption));
-  answer.Json("files", RawJson{"[" + list + "]"});
-  if (!request.Has(kOutOption)) answer.bytes = files.front().bytes;
+  answer.Json("valid", true).Json("signed", identity.has_value()).Json("written", written).Json("files", shown);
+  if (!written) answer.bytes = files.front().bytes;
   return answer;
 }
+
+using B = Bind<RdpArguments>;
+constexpr Parameter kValues[] = {B::Value<&RdpArguments::name>("NAME")};
+constexpr auto kChainOptions = ChainOptions<RdpArguments>("--sign");
+constexpr Parameter kOptions[] = {B::Option<&RdpArguments::out>("--out", "DIR"),
+                                  B::Option<&RdpArguments::certificate, &RdpArguments::key>("--sign", "CERT KEY"),
+                                  kChainOptions[0], kChainOptions[1]};
+
+std::string Help() {
+  return "Prints the connection file the launcher would write for NAME; with --out, writes it\n"
+         "(and the companion file, where the edition has one) into DIR, all or none; with\n"
+         "--json, each file's name and text. With --sign, the file a launcher built with that\n"
+         "certificate and key (PEM files) writes: signed. An encrypted key's passphrase is the\n"
+         "one line of FILE; nothing asks on a terminal.";
+}
+
+}  // namespace
+
+const CommandRow kRdpCommand{"rdp", kValues, kOptions, Help, false, B::Run<Rdp>};
 
 }  // namespace rdplaunch

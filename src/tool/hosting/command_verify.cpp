@@ -7,17 +7,22 @@
 
 namespace rdplaunch {
 
-Answer VerifyCommand(const Request& request) {
-  const std::string& path = request.values[0];
-  const FileBytes file = ReadInputFile(path, kMaxInputFileSize, path);
+namespace {
+
+struct VerifyArguments {
+  std::string file;
+  std::string trusted;
+};
+
+Answer Verify(const VerifyArguments& arguments) {
+  const FileBytes file = ReadInputFile(arguments.file, kMaxInputFileSize, arguments.file);
   if (!file.error.empty()) return Answer::Failure(kExitFileError, file.error);
   std::string trusted;
-  if (request.Has(kCertOption)) {
-    const std::string certificate = request.Option(kCertOption);
-    FileBytes read = ReadInputFile(certificate, kMaxInputFileSize, certificate);
+  if (!arguments.trusted.empty()) {
+    FileBytes read = ReadInputFile(arguments.trusted, kMaxInputFileSize, arguments.trusted);
     if (!read.error.empty()) return Answer::Failure(kExitFileError, read.error);
     if (CertificateCount(read.bytes) == 0) {
-      return Answer::Failure(kExitFileError, "cannot read " + certificate + ": it holds no PEM certificate");
+      return Answer::Failure(kExitFileError, "cannot read " + arguments.trusted + ": it holds no PEM certificate");
     }
     trusted = std::move(read.bytes);
   }
@@ -26,18 +31,33 @@ Answer VerifyCommand(const Request& request) {
   answer.Json("valid", check.good).Json("publisher_checked", check.good && check.publisherChecked);
   if (!check.good) {
     answer.exitCode = kExitRefused;
-    return answer.Both("reason", "bad signature: ", check.reason);
+    return answer.Sentence("reason", "bad signature", check.reason);
   }
   // A valid signature by anyone at all is no reason to trust the file: only --cert says whose it must be.
   answer.exitCode = check.publisherChecked ? kExitDone : kExitPublisherNotChecked;
   answer.headline = check.publisherChecked ? "good signature" : "signature valid, publisher not checked";
-  answer.Both("publisher", "publisher:          ", check.publisher);
-  DescribeThumbprints(answer, check.thumbprint);
-  answer.Both("chain", "chain:              ", check.path);
-  answer.Both("expires", "expires:            ", check.expires)
-      .Both("expires_with", "expires with:       ", check.expiresWith);
+  DescribeSigner(answer, check.signer);
   // What the signature leaves out, a client takes from the file as it is.
-  return answer.Both("uncovered", "not covered by the signature: ", check.uncovered);
+  return answer.Sentence("uncovered", "not covered by the signature", check.uncovered);
 }
+
+using B = Bind<VerifyArguments>;
+constexpr Parameter kValues[] = {B::Value<&VerifyArguments::file>("FILE.rdp")};
+constexpr Parameter kOptions[] = {B::Option<&VerifyArguments::trusted>("--cert", "CERT")};
+
+std::string Help() {
+  return "Checks a signed connection file at least as strictly as the Remote Desktop client\n"
+         "and prints its publisher, the certificate's SHA-1 and SHA-256 thumbprints, the path\n"
+         "from it up and the earliest expiry on that path; with --cert, the path must lead to\n"
+         "a certificate of that PEM file. Exit code " +
+         std::to_string(kExitDone) + " for a good signature from that publisher,\n" +
+         std::to_string(kExitPublisherNotChecked) +
+         " for a valid signature whose publisher was not checked (no --cert), " + std::to_string(kExitRefused) +
+         " for a bad one.";
+}
+
+}  // namespace
+
+const CommandRow kVerifyCommand{"verify", kValues, kOptions, Help, false, B::Run<Verify>};
 
 }  // namespace rdplaunch

@@ -1,6 +1,6 @@
 // rdplaunch-name: makes launcher names for the hosting service and tells support staff
-// what the launcher would do with a given file. The command table is tool_commands.cpp, the
-// command line's parser tool_parse.cpp, batch mode tool_batch.cpp.
+// what the launcher would do with a given file. The commands are command_*.cpp, their table
+// tool_commands.cpp, the command line's parser tool_parse.cpp, batch mode tool_batch.cpp.
 #include <unistd.h>
 
 #include <csignal>
@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
     std::cout << HelpText() << std::flush;
     return std::cout ? kExitDone : kExitFileError;
   }
-  if (parsed.command == nullptr && !parsed.batch && parsed.error.empty()) {
+  if (parsed.command == nullptr && !parsed.batch && parsed.error.empty()) {  // no command at all
     std::cerr << HelpText() << std::flush;
     return std::cerr ? kExitUsage : kExitFileError;
   }
@@ -31,5 +31,5 @@ int main(int argc, char** argv) {
     return exitCode;
   }
   const Answer answer = RunCommand(parsed);
-  return Deliver(answer, parsed.json || (parsed.jsonErrors && !answer.error.empty()), std::cout, std::cerr);
+  return Deliver(answer, parsed.json, std::cout, std::cerr);
 }

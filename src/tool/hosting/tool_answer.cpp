@@ -1,6 +1,8 @@
 // Rendering rdplaunch-name's answers.
 #include "hosting/tool_answer.h"
 
+#include <algorithm>
+
 #include "hosting/tool_text.h"
 
 namespace rdplaunch {
@@ -15,7 +17,11 @@ Answer Answer::Failure(int exitCode, std::string_view message) {
 Answer& Answer::Json(std::string key, AnswerValue value) { return Both(std::move(key), {}, std::move(value)); }
 Answer& Answer::Text(std::string label, AnswerValue value) { return Both({}, std::move(label), std::move(value)); }
 Answer& Answer::Both(std::string key, std::string label, AnswerValue value) {
-  fields.push_back({std::move(key), std::move(label), std::move(value)});
+  fields.push_back({std::move(key), std::move(label), std::move(value), false});
+  return *this;
+}
+Answer& Answer::Sentence(std::string key, std::string label, AnswerValue value) {
+  fields.push_back({std::move(key), std::move(label), std::move(value), true});
   return *this;
 }
 
@@ -25,7 +31,15 @@ std::string JsonOf(const AnswerValue& value) {
   if (const auto* text = std::get_if<std::string>(&value)) return JsonString(*text);
   if (const auto* flag = std::get_if<bool>(&value)) return *flag ? "true" : "false";
   if (const auto* number = std::get_if<long long>(&value)) return std::to_string(*number);
-  if (const auto* raw = std::get_if<RawJson>(&value)) return raw->json;
+  if (const auto* records = std::get_if<std::vector<AnswerRecord>>(&value)) {
+    std::string json;
+    for (const AnswerRecord& record : *records) {
+      JsonObject object;
+      for (const auto& [key, text] : record) object.Text(key, text);
+      json += (json.empty() ? "" : ", ") + object.Json();
+    }
+    return "[" + json + "]";
+  }
   if (const auto* list = std::get_if<std::vector<std::string>>(&value)) {
     std::string json;
     for (const std::string& item : *list) json += (json.empty() ? "" : ", ") + JsonString(item);
@@ -57,10 +71,17 @@ std::string AnswerJson(const Answer& answer) {
   return json.Json();
 }
 
+// Labelled lines show their values in one column, one space after the longest label.
 std::string AnswerText(const Answer& answer) {
+  std::size_t width = 0;
+  for (const AnswerField& field : answer.fields) {
+    if (!field.sentence) width = std::max(width, field.label.size());
+  }
   std::string text = answer.headline.empty() ? "" : PrintableText(answer.headline) + "\n";
   for (const AnswerField& field : answer.fields) {
-    if (!field.label.empty()) text += field.label + TextOf(field.value) + "\n";
+    if (field.label.empty()) continue;
+    const std::string padding = field.sentence ? " " : std::string(width - field.label.size() + 1, ' ');
+    text += field.label + ":" + padding + TextOf(field.value) + "\n";
   }
   return text + answer.bytes;
 }

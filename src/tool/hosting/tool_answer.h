@@ -5,29 +5,47 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
 namespace rdplaunch {
 
+// rdplaunch-name's exit codes, each with one meaning; the help and the README's table are
+// these rows.
 inline constexpr int kExitDone = 0;
 inline constexpr int kExitRefused = 1;
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitFileError = 3;
 inline constexpr int kExitPublisherNotChecked = 4;
-
-// A JSON value made elsewhere (an array of objects).
-struct RawJson {
-  std::string json;
+inline constexpr int kExitToolFailure = 5;
+struct ExitCodeRow {
+  int code;
+  std::string_view meaning;
 };
-using AnswerValue = std::variant<std::string, bool, long long, std::nullptr_t, std::vector<std::string>, RawJson>;
+inline constexpr ExitCodeRow kExitCodes[] = {
+    {kExitDone, "done"},
+    {kExitRefused,
+     "refused: a value, a certificate or a signature the rules do not allow (or the launcher would ask not to "
+     "rename the file)"},
+    {kExitUsage, "wrong usage"},
+    {kExitFileError, "a file could not be read or written, the answer or the help included"},
+    {kExitPublisherNotChecked, "(verify) a valid signature whose publisher was not checked"},
+    {kExitToolFailure, "the tool failed inside: memory ran out, or a library failed"},
+};
 
-// One part of an answer: a JSON member (key), a text line (label, which holds its own
-// padding), or both.
+// One object of a list in an answer (a connection file's name and text), as text members.
+using AnswerRecord = std::vector<std::pair<std::string, std::string>>;
+using AnswerValue =
+    std::variant<std::string, bool, long long, std::nullptr_t, std::vector<std::string>, std::vector<AnswerRecord>>;
+
+// One part of an answer: a JSON member (key), a text line (label), or both. The renderer
+// lines up the values of labelled lines; a sentence label stands as it is.
 struct AnswerField {
   std::string key;
   std::string label;
   AnswerValue value;
+  bool sentence = false;
 };
 
 struct Answer {
@@ -41,6 +59,7 @@ struct Answer {
   Answer& Json(std::string key, AnswerValue value);
   Answer& Text(std::string label, AnswerValue value);
   Answer& Both(std::string key, std::string label, AnswerValue value);
+  Answer& Sentence(std::string key, std::string label, AnswerValue value);  // "label: value", not lined up
 };
 
 std::string AnswerJson(const Answer& answer);

@@ -1,70 +1,101 @@
-// rdplaunch-name's commands: one table row each, with its values and options as the command
-// line and batch requests give them, what each option needs, its usage line, its help and
-// its handler. Help, usage errors and both parsers (tool_parse.h, tool_batch.h) come from
-// these rows.
+// rdplaunch-name's commands. Each command declares its values and options beside its
+// handler, each bound to a member of that command's own arguments struct; the usage line,
+// the batch fields, the parsers (tool_parse.h, tool_batch.h) and the help come from those
+// rows, and a handler takes its typed arguments.
 #pragma once
 
-#include <map>
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "hosting/tool_answer.h"
 
 namespace rdplaunch {
 
-// A command's request: its values in order and its options. An option with a value maps
-// to its value (--sign to its two), a flag to nothing.
-struct Request {
-  std::string command;
-  std::vector<std::string> values;
-  std::map<std::string, std::vector<std::string>> options;
-
-  bool Has(std::string_view option) const { return options.contains(std::string(option)); }
-  std::string Option(std::string_view option, std::size_t index = 0) const;
+// One value or option of a command and the member of its arguments it sets.
+struct Parameter {
+  std::string_view name;           // a value's name on the usage line (KEY), or an option's (--out)
+  std::string_view metavar;        // an option's values on the usage line (DIR, CERT KEY); none for a flag
+  int count = 1;                   // how many values it takes: 0 for a flag
+  std::string_view field;          // its field in a batch request; none: the command line only
+  std::string_view needs;          // an option that must be given with it
+  bool required = false;           // the command cannot do without it
+  bool formatAlternative = false;  // another output format, shown beside --json ([--json | --header])
+  void (*set)(void* arguments, std::span<const std::string> values) = nullptr;
 };
 
-// Every option's name, once: the rows declare them, the handlers read them by these.
-inline constexpr std::string_view kJsonOption = "--json";
-inline constexpr std::string_view kHeaderOption = "--header";
-inline constexpr std::string_view kExeOption = "--exe";
-inline constexpr std::string_view kOutOption = "--out";
-inline constexpr std::string_view kShowPasswordOption = "--show-password";
-inline constexpr std::string_view kSignOption = "--sign";  // CERT KEY
-inline constexpr std::string_view kChainOption = "--chain";
-inline constexpr std::string_view kKeyPasswordFileOption = "--key-password-file";
-inline constexpr std::string_view kCertOption = "--cert";
-inline constexpr std::string_view kKeyOption = "--key";
-
-struct ValueRow {
-  std::string_view name;   // on the command line's usage line
-  std::string_view field;  // in a batch request
-};
-
-struct OptionRow {
-  std::string_view name;
-  int values;              // 0 for a flag; --sign takes 2
-  std::string_view needs;  // another option that must be given with it, or empty
-  std::string_view field;  // its field in a batch request (a flag is true or false); empty: none
-  bool required = false;   // the command cannot do without it
-};
+// What the command line or a batch request gave: each parameter with its values, in order.
+using Given = std::vector<std::pair<const Parameter*, std::vector<std::string>>>;
 
 struct CommandRow {
   std::string_view name;
-  std::vector<ValueRow> values;
-  std::vector<OptionRow> options;
-  std::string_view usage;  // the rest of its usage line, after the values
-  std::string_view help;   // what it does
-  bool inBatch;            // batch mode takes it as a request
-  Answer (*handler)(const Request& request);
+  std::span<const Parameter> values;
+  std::span<const Parameter> options;
+  std::string (*help)();  // what it does (numbers from their constants)
+  bool inBatch;           // batch mode takes it as a request
+  Answer (*run)(const Given& given);
 };
 
-std::span<const CommandRow> CommandTable();
-const CommandRow* FindCommand(std::string_view name);
-const OptionRow* FindOption(const CommandRow& command, std::string_view name);
+// The rows of a command whose arguments are Args: each binds a name to members of Args (or
+// of a struct it derives from). A flag sets its bool member; an option's values fill its
+// string members in order (--sign CERT KEY sets two).
+template <typename Args>
+struct Bind {
+  template <auto... kMembers>
+  static void Set(void* arguments, std::span<const std::string> values) {
+    Args& target = *static_cast<Args*>(arguments);
+    std::size_t next = 0;
+    const auto assign = [&](auto& member) {
+      if constexpr (std::is_same_v<std::remove_cvref_t<decltype(member)>, bool>) {
+        member = true;
+      } else {
+        member = values[next++];
+      }
+    };
+    (assign(target.*kMembers), ...);
+  }
+  template <auto... kMembers>
+  static constexpr int Count() {
+    return (0 + ... + (std::is_same_v<std::remove_cvref_t<decltype(std::declval<Args&>().*kMembers)>, bool> ? 0 : 1));
+  }
 
-// The whole help text, and one command's usage line, from the table.
+  template <auto kMember>
+  static constexpr Parameter Value(std::string_view name, std::string_view field = {}) {
+    return {name, {}, 1, field, {}, false, false, Set<kMember>};
+  }
+  template <auto kMember>
+  static constexpr Parameter Flag(std::string_view name, std::string_view field = {}, bool formatAlternative = false) {
+    return {name, {}, 0, field, {}, false, formatAlternative, Set<kMember>};
+  }
+  template <auto... kMembers>
+  static constexpr Parameter Option(std::string_view name, std::string_view metavar, std::string_view field = {},
+                                    std::string_view needs = {}) {
+    return {name, metavar, Count<kMembers...>(), field, needs, false, false, Set<kMembers...>};
+  }
+  template <auto kMember>
+  static constexpr Parameter Required(std::string_view name, std::string_view metavar) {
+    return {name, metavar, 1, {}, {}, true, false, Set<kMember>};
+  }
+  // Runs the handler on the arguments that what was given sets.
+  template <Answer (*kHandler)(const Args&)>
+  static Answer Run(const Given& given) {
+    Args arguments{};
+    for (const auto& [parameter, values] : given) parameter->set(&arguments, values);
+    return kHandler(arguments);
+  }
+};
+
+// The output format is the whole invocation's, not a command's: every command takes it.
+inline constexpr std::string_view kJsonOption = "--json";
+
+std::span<const CommandRow* const> CommandTable();
+const CommandRow* FindCommand(std::string_view name);
+const Parameter* FindOption(const CommandRow& command, std::string_view name);
+
+// The whole help text, and one command's usage line, from the rows.
 std::string HelpText();
 std::string UsageLine(const CommandRow& command);
 

@@ -1,15 +1,15 @@
-// The handlers of rdplaunch-name's commands, each in a file of its own.
+// rdplaunch-name's commands, each declared with its handler in a file of its own.
 #pragma once
 
 #include "hosting/tool_commands.h"
 
 namespace rdplaunch {
 
-Answer MakeCommand(const Request& request);        // command_make.cpp
-Answer CheckCommand(const Request& request);       // command_check.cpp
-Answer RdpCommand(const Request& request);         // command_rdp.cpp
-Answer VerifyCommand(const Request& request);      // command_verify.cpp
-Answer SignaturesCommand(const Request& request);  // command_signatures.cpp
-Answer IdentityCommand(const Request& request);    // command_signatures.cpp
+extern const CommandRow kMakeCommand;        // command_make.cpp
+extern const CommandRow kCheckCommand;       // command_check.cpp
+extern const CommandRow kRdpCommand;         // command_rdp.cpp
+extern const CommandRow kVerifyCommand;      // command_verify.cpp
+extern const CommandRow kSignaturesCommand;  // command_signatures.cpp
+extern const CommandRow kIdentityCommand;    // command_identity.cpp
 
 }  // namespace rdplaunch

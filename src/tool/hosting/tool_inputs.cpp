@@ -18,34 +18,51 @@ std::variant<NameCheck, Answer> CheckedName(const std::string& argument) {
   return CheckLaunchName(*bytes);
 }
 
-std::variant<SigningIdentity, Answer> LoadIdentity(const std::string& certificate, const std::string& key,
-                                                   const std::string& chain, const std::string& passphraseFile) {
+std::variant<SigningIdentity, Answer> LoadIdentity(const SigningOptions& options) {
   SigningFiles files;
-  for (const auto& [path, pem] : {std::pair{&certificate, &files.certificate}, std::pair{&key, &files.key}}) {
+  for (const auto& [path, pem] :
+       {std::pair{&options.certificate, &files.certificate}, std::pair{&options.key, &files.key}}) {
     FileBytes read = ReadInputFile(*path, kMaxInputFileSize, *path);
     if (!read.error.empty()) return Answer::Failure(kExitFileError, read.error);
     *pem = {*path, std::move(read.bytes)};
   }
-  if (!chain.empty()) {
-    FileBytes read = ReadInputFile(chain, kMaxInputFileSize, chain);
+  if (!options.chain.empty()) {
+    FileBytes read = ReadInputFile(options.chain, kMaxInputFileSize, options.chain);
     if (!read.error.empty()) return Answer::Failure(kExitFileError, read.error);
-    files.chain = PemFile{chain, std::move(read.bytes)};
+    files.chain = PemFile{options.chain, std::move(read.bytes)};
   }
-  if (!passphraseFile.empty()) {
-    FileBytes read = PassphraseOf(passphraseFile);
+  if (!options.passphraseFile.empty()) {
+    FileBytes read = PassphraseOf(options.passphraseFile);
     if (!read.error.empty()) return Answer::Failure(kExitFileError, read.error);
     files.passphrase = std::move(read.bytes);
-    files.passphrasePath = passphraseFile;
+    files.passphrasePath = options.passphraseFile;
   }
   auto identity = SigningIdentity::Load(files);
   if (files.passphrase) std::fill(files.passphrase->begin(), files.passphrase->end(), '\0');
-  if (const std::string* error = std::get_if<std::string>(&identity)) return Answer::Failure(kExitFileError, *error);
+  if (const IdentityProblem* problem = std::get_if<IdentityProblem>(&identity)) {
+    return Answer::Failure(problem->unreadable ? kExitFileError : kExitRefused, problem->message);
+  }
   return std::move(std::get<SigningIdentity>(identity));
 }
 
-Answer& DescribeThumbprints(Answer& answer, const Thumbprints& thumbprints) {
-  return answer.Both("thumbprint", "SHA-1 thumbprint:   ", thumbprints.sha1)
-      .Both("thumbprint_sha256", "SHA-256 thumbprint: ", thumbprints.sha256);
+// What the hosting service puts into the policy of trusted publishers (the SHA-1
+// thumbprint; current signing tools name a certificate by the SHA-256 one), the path a
+// signature carries, and the date by which it must sign with the next certificate.
+Answer& DescribeSigner(Answer& answer, const SignerSummary& signer) {
+  return answer.Both("publisher", "publisher", signer.publisher)
+      .Both("thumbprint", "SHA-1 thumbprint", signer.thumbprints.sha1)
+      .Both("thumbprint_sha256", "SHA-256 thumbprint", signer.thumbprints.sha256)
+      .Both("chain", "chain", signer.path)
+      .Both("expires", "expires", signer.expires)
+      .Both("expires_with", "expires with", signer.expiresWith);
+}
+
+Answer& DescribeIdentity(Answer& answer, const SigningIdentity& identity) {
+  DescribeSigner(answer, identity.Summary());
+  const std::vector<std::string> leftOut = identity.LeftOut();
+  leftOut.empty() ? answer.Json("left_out", leftOut) : answer.Both("left_out", "left out of chain", leftOut);
+  const std::string warning = identity.ExpiryWarning();
+  return warning.empty() ? answer.Json("warning", nullptr) : answer.Both("warning", "warning", warning);
 }
 
 }  // namespace rdplaunch

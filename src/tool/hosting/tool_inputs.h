@@ -1,12 +1,15 @@
 // What several of rdplaunch-name's commands read and show: a launcher name given as an
-// argument, a signing identity from its files, and a certificate's thumbprints.
+// argument, a signing identity from its files and the options that name them, and the
+// description of a signer's path.
 #pragma once
 
+#include <array>
 #include <string>
 #include <variant>
 
 #include "hosting/launch_name_maker.h"
 #include "hosting/tool_answer.h"
+#include "hosting/tool_commands.h"
 #include "signing/rdp_signing.h"
 
 namespace rdplaunch {
@@ -15,13 +18,30 @@ namespace rdplaunch {
 // or the answer to its refusal.
 std::variant<NameCheck, Answer> CheckedName(const std::string& argument);
 
-// The identity that --cert/--key (or --sign), --chain and --key-password-file name: every
-// file read as a bounded regular file, the passphrase by the rule the build follows too.
-std::variant<SigningIdentity, Answer> LoadIdentity(const std::string& certificate, const std::string& key,
-                                                   const std::string& chain, const std::string& passphraseFile);
+// The files of a signing identity, as the signing commands' options name them.
+struct SigningOptions {
+  std::string certificate;
+  std::string key;
+  std::string chain;
+  std::string passphraseFile;
+};
 
-// A certificate's thumbprints, each named by its digest: the SHA-1 one is what the
-// client's policy of trusted publishers takes.
-Answer& DescribeThumbprints(Answer& answer, const Thumbprints& thumbprints);
+// The options every signing command shares beside its certificate and key, needing the
+// option that gives those where it is not required.
+template <typename Args>
+constexpr std::array<Parameter, 2> ChainOptions(std::string_view needs = {}) {
+  return {Bind<Args>::template Option<&Args::chain>("--chain", "CHAIN", {}, needs),
+          Bind<Args>::template Option<&Args::passphraseFile>("--key-password-file", "FILE", {}, needs)};
+}
+
+// The identity the options name: every file read as a bounded regular file, the passphrase
+// by the rule the build follows too.
+std::variant<SigningIdentity, Answer> LoadIdentity(const SigningOptions& options);
+
+// A signer's path as identity, signatures and verify show it alike.
+Answer& DescribeSigner(Answer& answer, const SignerSummary& signer);
+// An identity as identity and signatures show it: its signer, what of the chain it leaves
+// out, and a warning when its earliest end is near.
+Answer& DescribeIdentity(Answer& answer, const SigningIdentity& identity);
 
 }  // namespace rdplaunch

@@ -113,16 +113,17 @@ int GivenPassphrase(char* buffer, int size, int, void* passphrase) {
   return static_cast<int>(text.size());
 }
 
+SignerSummary SummaryOf(X509* signer, const std::vector<CertificateFacts>& path) {
+  std::vector<std::string> subjects;
+  for (const CertificateFacts& facts : path) subjects.push_back(facts.subject);
+  const CertificateFacts& first = FirstToExpire(path);
+  return {path.front().subject, ThumbprintsOf(signer), std::move(subjects), IsoTime(first.notAfter), first.subject};
+}
+
 SignatureCheck Bad(std::string reason) {
   SignatureCheck check;
   check.reason = std::move(reason);
   return check;
-}
-
-std::vector<std::string> SubjectsOf(const std::vector<CertificateFacts>& path) {
-  std::vector<std::string> subjects;
-  for (const CertificateFacts& facts : path) subjects.push_back(facts.subject);
-  return subjects;
 }
 
 }  // namespace
@@ -139,13 +140,15 @@ SigningIdentity::SigningIdentity(SigningIdentity&&) noexcept = default;
 SigningIdentity& SigningIdentity::operator=(SigningIdentity&&) noexcept = default;
 SigningIdentity::~SigningIdentity() = default;
 
-std::variant<SigningIdentity, std::string> SigningIdentity::Load(const SigningFiles& files) {
+std::variant<SigningIdentity, IdentityProblem> SigningIdentity::Load(const SigningFiles& files) {
+  const auto unreadable = [](std::string message) { return IdentityProblem{true, std::move(message)}; };
+  const auto refused = [](std::string message) { return IdentityProblem{false, std::move(message)}; };
   auto parts = std::make_unique<Parts>();
   const std::string& certificatePath = files.certificate.path;
   const std::string& keyPath = files.key.path;
   Bio certificateBio = MemoryOf(files.certificate.text);
   parts->certificate.reset(PEM_read_bio_X509(certificateBio.get(), nullptr, nullptr, nullptr));
-  if (!parts->certificate) return certificatePath + " is not a PEM certificate: " + OpenSslError();
+  if (!parts->certificate) return unreadable(certificatePath + " is not a PEM certificate: " + OpenSslError());
   std::optional<std::string> passphrase = files.passphrase;
   Bio keyBio = MemoryOf(files.key.text);
   parts->key.reset(
@@ -154,23 +157,23 @@ std::variant<SigningIdentity, std::string> SigningIdentity::Load(const SigningFi
   if (!parts->key) {
     const std::string error = OpenSslError();
     if (files.key.text.find("ENCRYPTED") != std::string::npos) {
-      return passphrase ? "the passphrase in " + files.passphrasePath + " does not open the key " + keyPath
-                        : "the key " + keyPath + " is encrypted: give its passphrase in a file";
+      return unreadable(passphrase ? "the passphrase in " + files.passphrasePath + " does not open the key " + keyPath
+                                   : "the key " + keyPath + " is encrypted: give its passphrase in a file");
     }
-    return keyPath + " is not a PEM private key: " + error;
+    return unreadable(keyPath + " is not a PEM private key: " + error);
   }
   if (X509_check_private_key(parts->certificate.get(), parts->key.get()) != 1) {
     ERR_clear_error();
-    return "the key " + keyPath + " does not belong to the certificate " + certificatePath;
+    return refused("the key " + keyPath + " does not belong to the certificate " + certificatePath);
   }
   parts->bundle.reset(sk_X509_new_null());
   if (files.chain) {
     parts->bundle = ReadCertificates(files.chain->text);
-    if (sk_X509_num(parts->bundle.get()) == 0) return files.chain->path + " holds no PEM certificate";
+    if (sk_X509_num(parts->bundle.get()) == 0) return unreadable(files.chain->path + " holds no PEM certificate");
   }
   // Files a check would refuse are never made: the path is the one a check of them finds.
   parts->path = FindSignerPath(parts->certificate.get(), parts->bundle.get(), nullptr, Now());
-  if (!parts->path.problem.empty()) return parts->path.problem;
+  if (!parts->path.problem.empty()) return refused(parts->path.problem);
   return SigningIdentity(std::move(parts));
 }
 
@@ -200,12 +203,8 @@ std::string SigningIdentity::Sign(std::string_view message) const {
   return Base64(bytes);
 }
 
-std::string SigningIdentity::Subject() const { return parts_->path.facts.front().subject; }
-std::string SigningIdentity::Expires() const { return IsoTime(FirstToExpire(parts_->path.facts).notAfter); }
-std::string SigningIdentity::ExpiresWith() const { return FirstToExpire(parts_->path.facts).subject; }
+SignerSummary SigningIdentity::Summary() const { return SummaryOf(parts_->certificate.get(), parts_->path.facts); }
 std::string SigningIdentity::ExpiryWarning() const { return rdplaunch::ExpiryWarning(parts_->path.facts, Now()); }
-Thumbprints SigningIdentity::Thumbprint() const { return ThumbprintsOf(parts_->certificate.get()); }
-std::vector<std::string> SigningIdentity::Path() const { return SubjectsOf(parts_->path.facts); }
 
 std::vector<std::string> SigningIdentity::LeftOut() const {
   std::vector<std::string> leftOut;
@@ -260,13 +259,9 @@ SignatureCheck CheckSignedFile(std::string_view fileBytes, std::string_view trus
   if (!path.problem.empty()) return Bad(path.problem);
   SignatureCheck check;
   check.good = true;
-  check.publisher = path.facts.front().subject;
-  check.thumbprint = ThumbprintsOf(signer);
   check.publisherChecked = !trustedPem.empty();
   check.uncovered = reading.uncovered;
-  check.expires = IsoTime(FirstToExpire(path.facts).notAfter);
-  check.expiresWith = FirstToExpire(path.facts).subject;
-  check.path = SubjectsOf(path.facts);
+  check.signer = SummaryOf(signer, path.facts);
   return check;
 }
 

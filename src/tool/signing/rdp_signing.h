@@ -36,22 +36,35 @@ struct Thumbprints {
   std::string sha256;
 };
 
+// What a signer's path says: the publisher, its thumbprints, the path's subjects from the
+// signer up, and the earliest end on it with the certificate that ends then.
+struct SignerSummary {
+  std::string publisher;
+  Thumbprints thumbprints;
+  std::vector<std::string> path;
+  std::string expires;  // ISO 8601
+  std::string expiresWith;
+};
+
+// Why files cannot sign: an input that cannot be read as what it should be (not PEM, a key
+// its passphrase does not open), or one the signing policy refuses.
+struct IdentityProblem {
+  bool unreadable = false;
+  std::string message;  // names the file or the certificate, and the problem
+};
+
 // A certificate with its private key, and the path from it up through the intermediate
 // certificates given (certificate_path.h) that validates and that the signing policy accepts.
 class SigningIdentity {
  public:
-  // The identity, or the reason it cannot be had (naming the file and the problem).
-  // An encrypted key needs its passphrase; nothing ever asks for it on a terminal.
-  static std::variant<SigningIdentity, std::string> Load(const SigningFiles& files);
+  // The identity, or why it cannot be had. An encrypted key needs its passphrase; nothing
+  // ever asks for it on a terminal.
+  static std::variant<SigningIdentity, IdentityProblem> Load(const SigningFiles& files);
 
   // The value of a file's signature line for this message, or an empty text when signing failed.
   std::string Sign(std::string_view message) const;
-  std::string Subject() const;
-  Thumbprints Thumbprint() const;
-  std::string Expires() const;               // the earliest end on its chain, ISO 8601
-  std::string ExpiresWith() const;           // the subject of the certificate that ends then
-  std::string ExpiryWarning() const;         // when that is soon, or nothing
-  std::vector<std::string> Path() const;     // the subjects from the signer up, as signatures carry them
+  SignerSummary Summary() const;
+  std::string ExpiryWarning() const;         // when the earliest end is soon, or nothing
   std::vector<std::string> LeftOut() const;  // the subjects of given certificates not on the path
 
   SigningIdentity(SigningIdentity&&) noexcept;
@@ -74,15 +87,11 @@ MadeSignature SignConnectionFile(const SigningIdentity& identity, const Connecti
 std::string SignedConnectionFileContent(const SigningIdentity& identity, const ConnectionTarget& target);
 
 struct SignatureCheck {
-  bool good = false;   // the signature is valid for the file as a client reads it
-  std::string reason;  // why not, when it is not good
-  std::string publisher;
-  Thumbprints thumbprint;
-  bool publisherChecked = false;       // the signer's chain led to a trusted certificate
+  bool good = false;                   // the signature is valid for the file as a client reads it
+  std::string reason;                  // why not, when it is not good
+  bool publisherChecked = false;       // the signer's path led to a trusted certificate
   std::vector<std::string> uncovered;  // the settings the signature leaves out, by name
-  std::string expires;                 // the earliest end on the signer's chain, ISO 8601
-  std::string expiresWith;             // the subject of the certificate that ends then
-  std::vector<std::string> path;       // the subjects from the signer up to the top
+  SignerSummary signer;
 };
 
 // Checks a connection file's bytes at least as strictly as the client: rebuilds the

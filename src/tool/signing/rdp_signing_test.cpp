@@ -69,7 +69,7 @@ class SignedFileTest : public ::testing::Test {
   }
   static SigningIdentity Identity(const char* cert, const char* key, const char* chain = "") {
     auto identity = SigningIdentity::Load(Files(cert, key, chain));
-    EXPECT_TRUE(std::holds_alternative<SigningIdentity>(identity)) << std::get<std::string>(identity);
+    EXPECT_TRUE(std::holds_alternative<SigningIdentity>(identity)) << std::get<IdentityProblem>(identity).message;
     return std::move(std::get<SigningIdentity>(identity));
   }
   static std::string SignedFile(const ConnectionTarget& target, const char* cert = "a.pem", const char* key = "a.key",
@@ -144,7 +144,7 @@ TEST_F(SignedFileTest, AGoodFileNamesItsPublisherAndOnlyACertificateChecksWhoTha
   EXPECT_TRUE(file.starts_with("\xFF\xFE"));
   const SignatureCheck checked = CheckSignedFile(file, Pem("a.pem"));
   EXPECT_TRUE(checked.good && checked.publisherChecked) << checked.reason;
-  EXPECT_EQ(checked.publisher, "CN=Unit Test Publisher");
+  EXPECT_EQ(checked.signer.publisher, "CN=Unit Test Publisher");
   const SignatureCheck unchecked = CheckSignedFile(file, "");
   EXPECT_TRUE(unchecked.good) << unchecked.reason;
   EXPECT_FALSE(unchecked.publisherChecked) << "any self-made certificate signs as well";
@@ -165,8 +165,8 @@ TEST_F(SignedFileTest, TheThumbprintsAreTheCertificatesFingerprints) {
     std::erase(line, ':');
     return line;
   };
-  const Thumbprints signing = Identity("a.pem", "a.key").Thumbprint();
-  const Thumbprints checked = CheckSignedFile(SignedFile(kPlainTarget), "").thumbprint;
+  const Thumbprints signing = Identity("a.pem", "a.key").Summary().thumbprints;
+  const Thumbprints checked = CheckSignedFile(SignedFile(kPlainTarget), "").signer.thumbprints;
   EXPECT_EQ(signing.sha1, fingerprint("sha1"));
   EXPECT_EQ(signing.sha256, fingerprint("sha256"));
   EXPECT_EQ(checked.sha1, signing.sha1);
@@ -177,25 +177,26 @@ TEST_F(SignedFileTest, AnIntermediatesCertificateTravelsInTheSignatureSoTheRootA
   const SignatureCheck withChain =
       CheckSignedFile(SignedFile(kPlainTarget, "leaf.pem", "leaf.key", "int.pem"), Pem("root.pem"));
   EXPECT_TRUE(withChain.good && withChain.publisherChecked) << withChain.reason;
-  EXPECT_EQ(withChain.publisher, "CN=Leaf Publisher") << "a certificate for code signing only signs too";
+  EXPECT_EQ(withChain.signer.publisher, "CN=Leaf Publisher") << "a certificate for code signing only signs too";
   EXPECT_FALSE(CheckSignedFile(SignedFile(kPlainTarget, "leaf.pem", "leaf.key"), Pem("root.pem")).good)
       << "without the intermediate the chain breaks";
   const auto noChain = SigningIdentity::Load(Files("leaf.pem", "leaf.key", "leaf.key"));
-  ASSERT_TRUE(std::holds_alternative<std::string>(noChain)) << "a chain file without a certificate is no chain";
-  EXPECT_EQ(std::get<std::string>(noChain), "leaf.key holds no PEM certificate");
+  ASSERT_TRUE(std::holds_alternative<IdentityProblem>(noChain)) << "a chain file without a certificate is no chain";
+  EXPECT_EQ(std::get<IdentityProblem>(noChain).message, "leaf.key holds no PEM certificate");
+  EXPECT_TRUE(std::get<IdentityProblem>(noChain).unreadable);
 }
 
 TEST_F(SignedFileTest, AnEncryptedKeyOpensWithItsPassphraseFileAndNeverAsks) {
   SigningFiles files = Files("a.pem", "encrypted.key");
   const auto without = SigningIdentity::Load(files);
-  ASSERT_TRUE(std::holds_alternative<std::string>(without));
-  EXPECT_NE(std::get<std::string>(without).find("is encrypted"), std::string::npos);
+  ASSERT_TRUE(std::holds_alternative<IdentityProblem>(without));
+  EXPECT_NE(std::get<IdentityProblem>(without).message.find("is encrypted"), std::string::npos);
   files.passphrase = "correct horse";
   EXPECT_TRUE(std::holds_alternative<SigningIdentity>(SigningIdentity::Load(files)));
   files.passphrase = "wrong horse";
   const auto wrong = SigningIdentity::Load(files);
-  ASSERT_TRUE(std::holds_alternative<std::string>(wrong));
-  EXPECT_NE(std::get<std::string>(wrong).find("does not open"), std::string::npos);
+  ASSERT_TRUE(std::holds_alternative<IdentityProblem>(wrong));
+  EXPECT_NE(std::get<IdentityProblem>(wrong).message.find("does not open"), std::string::npos);
 }
 
 TEST_F(SignedFileTest, OneChangedCharacterInAnySignedLineFails) {
@@ -295,16 +296,17 @@ TEST_F(SignedFileTest, SigningAndCheckingFindOnePathAndJudgeItAlike) {
     const std::string anchor = Pem((std::string(c.anchor) + ".pem").c_str());
     const auto loaded = SigningIdentity::Load(Files(pem.c_str(), key.c_str(), c.bundle));
     const bool anchorOnly = std::string(c.anchor) != c.name && !*c.bundle;  // the signing side knows no anchor
-    const std::string* refused = std::get_if<std::string>(&loaded);
-    EXPECT_EQ(refused == nullptr, c.refusal.empty() || anchorOnly) << (refused ? *refused : "");
+    const IdentityProblem* refused = std::get_if<IdentityProblem>(&loaded);
+    EXPECT_EQ(refused == nullptr, c.refusal.empty() || anchorOnly) << (refused ? refused->message : "");
     if (refused != nullptr && !c.refusal.empty()) {
-      EXPECT_NE(refused->find(c.refusal), std::string::npos) << *refused;
+      EXPECT_NE(refused->message.find(c.refusal), std::string::npos) << refused->message;
+      EXPECT_FALSE(refused->unreadable);
     }
     std::vector<std::string> files{SignedByOpenSsl(c.name, kPlainTarget, "sha256", c.bundle)};
     if (const auto* identity = std::get_if<SigningIdentity>(&loaded)) {
       files.push_back(SignedConnectionFileContent(*identity, kPlainTarget));
       if (!c.path.empty()) {
-        EXPECT_EQ(identity->Path(), c.path);
+        EXPECT_EQ(identity->Summary().path, c.path);
       }
     }
     for (const std::string& file : files) {
@@ -315,7 +317,7 @@ TEST_F(SignedFileTest, SigningAndCheckingFindOnePathAndJudgeItAlike) {
       const SignatureCheck carried = CheckSignedFile(file, "");
       EXPECT_EQ(carried.good, c.refusal.empty()) << carried.reason;
       if (!c.path.empty()) {
-        EXPECT_EQ(carried.path, c.path);
+        EXPECT_EQ(carried.signer.path, c.path);
       }
     }
   }
@@ -333,11 +335,12 @@ TEST_F(SignedFileTest, SigningAndCheckingFindOnePathAndJudgeItAlike) {
 // The date to act by is the earliest end on the chain, wherever it stands.
 TEST_F(SignedFileTest, TheExpiryIsTheChainsEarliest) {
   const SigningIdentity soon = Identity("soonleaf.pem", "soonleaf.key", "soonint.pem");
-  EXPECT_TRUE(soon.ExpiryWarning().starts_with("the certificate expires on " + soon.Expires() +
+  const std::string expires = soon.Summary().expires;
+  EXPECT_TRUE(soon.ExpiryWarning().starts_with("the certificate expires on " + expires +
                                                " (when CN=Soon Intermediate on its chain expires), in "))
       << soon.ExpiryWarning();
-  EXPECT_EQ(CheckSignedFile(SignedFile(kPlainTarget, "soonleaf.pem", "soonleaf.key", "soonint.pem"), "").expires,
-            soon.Expires());
+  EXPECT_EQ(CheckSignedFile(SignedFile(kPlainTarget, "soonleaf.pem", "soonleaf.key", "soonint.pem"), "").signer.expires,
+            expires);
   EXPECT_EQ(Identity("a.pem", "a.key").ExpiryWarning(), "") << "400 days away";
   // identity says the same, in JSON too, with the passphrase file handed on to the key.
   const auto identity = [&](const std::vector<std::string>& more) {
@@ -348,7 +351,7 @@ TEST_F(SignedFileTest, TheExpiryIsTheChainsEarliest) {
   const auto warned =
       identity({"--cert", Path("soonleaf.pem"), "--key", Path("soonleaf.key"), "--chain", Path("soonint.pem")});
   EXPECT_EQ(warned["warning"], soon.ExpiryWarning());
-  EXPECT_EQ(warned["expires"], soon.Expires());
+  EXPECT_EQ(warned["expires"], expires);
   EXPECT_EQ(warned["expires_with"], "CN=Soon Intermediate");
   Write("passphrase", "correct horse\n");
   const auto opened =
