@@ -66,11 +66,8 @@ void WriteFileLines(Platform& platform, std::string_view displayName, std::span<
   OutputStream stream(platform);
   stream.Open(path);
   IoCheck();
-  if (encoding == FileEncoding::kUtf16Le) stream.Put(kUtf16ByteOrderMark);
-  for (const std::string& line : lines) {
-    stream.Put(EncodedLine(line, encoding));
-    IoCheck();
-  }
+  stream.Put(FileContent(lines, encoding));
+  IoCheck();
   stream.Close();
   IoCheck();
 }

@@ -18,6 +18,7 @@
 
 #include "failure/failure_reporting.h"
 #include "failure/failure_text.h"
+#include "name/launch_name.h"
 
 namespace rdplaunch {
 
@@ -121,15 +122,13 @@ class Win32Platform final : public Platform {
     PrepareFaultReports();
   }
 
-  // The name part is found in UTF-16 (after the last '\' or ':', as the launcher's
-  // parser cuts), and only it must be code page 1251: the folder may hold anything.
+  // The name part is found in UTF-16, and only it must be code page 1251: the folder may
+  // hold anything.
   std::optional<std::string> OwnFileName() override {
     std::vector<wchar_t> path(kLongPathCapacity);
     const DWORD length = GetModuleFileNameW(nullptr, path.data(), kLongPathCapacity);
     if (length == 0 || length >= kLongPathCapacity) return std::string();
-    DWORD nameStart = length;
-    while (nameStart > 0 && path[nameStart - 1] != L'\\' && path[nameStart - 1] != L':') --nameStart;
-    return ExactCp1251(std::wstring_view(path.data() + nameStart, length - nameStart));
+    return ExactCp1251(FileNamePart(std::wstring_view(path.data(), length)));
   }
 
   unsigned AnsiCodePage() override { return GetACP(); }

@@ -60,13 +60,6 @@ std::string ComposeLaunchName(std::string_view key, std::string_view userName, s
   return name;
 }
 
-// The text after the last delimiter; the whole path when it has none. Code page 1251 has
-// no double-byte characters, so every delimiter byte is a delimiter.
-std::string_view FileNamePart(std::string_view path) {
-  const std::size_t last = path.find_last_of(kPathDelimiters);
-  return last == std::string_view::npos ? path : path.substr(last + 1);
-}
-
 // Only the file name is searched, exactly as the launcher reads it, so the field masked is
 // the one the launcher used as the password; a folder's '$' is no separator.
 TextRange PasswordField(std::string_view path) {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "profiles/profiles.h"
 
@@ -37,9 +38,23 @@ constexpr bool CanBeField(std::string_view value) { return value.find(kFieldSepa
 std::string ComposeLaunchName(std::string_view key, std::string_view userName, std::string_view password);
 
 // The characters after which a path's file name starts: '\' and '/' end a folder, ':' a
-// drive or the file before an alternate data stream.
+// drive or the file before an alternate data stream. The file name part is the text after
+// the last of them, the whole path when it has none, in code page 1251 (which has no
+// double-byte characters, so every delimiter byte is a delimiter) or UTF-16 alike.
 inline constexpr std::string_view kPathDelimiters = "\\/:";
-std::string_view FileNamePart(std::string_view path);
+template <typename Char>
+constexpr std::basic_string_view<Char> FileNamePart(std::basic_string_view<Char> path) {
+  std::size_t start = path.size();
+  while (start > 0) {
+    const Char c = path[start - 1];
+    if (static_cast<std::make_unsigned_t<Char>>(c) < 0x80 &&
+        kPathDelimiters.find(static_cast<char>(c)) != std::string_view::npos)
+      break;
+    --start;
+  }
+  return path.substr(start);
+}
+inline std::string_view FileNamePart(std::string_view path) { return FileNamePart<char>(path); }
 
 // Where the password of the launcher name a path ends in stands, [start, end) in the path:
 // between the name's second and third '$', or to its end when a third is missing. Empty

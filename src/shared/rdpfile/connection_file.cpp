@@ -120,16 +120,15 @@ FileEncoding ConnectionFileEncoding(unsigned ansiCodePage) {
   return ansiCodePage == kCp1251CodePage ? FileEncoding::kCp1251 : FileEncoding::kUtf16Le;
 }
 
-std::string EncodedLine(std::string_view line, FileEncoding encoding) {
-  std::string text(line);
-  text += kLineEnd;
-  return encoding == FileEncoding::kCp1251 ? text : Cp1251ToUtf16Le(text);
+std::string FileContent(std::span<const std::string> lines, FileEncoding encoding) {
+  std::string text;
+  for (const std::string& line : lines) text.append(line).append(kLineEnd);
+  if (encoding == FileEncoding::kCp1251) return text;
+  return std::string(kUtf16ByteOrderMark) + Cp1251ToUtf16Le(text);
 }
 
 std::string ConnectionFileContent(const ConnectionTarget& target, FileEncoding encoding) {
-  std::string content(encoding == FileEncoding::kUtf16Le ? kUtf16ByteOrderMark : "");
-  for (const std::string& line : ConnectionFileLines(target)) content += EncodedLine(line, encoding);
-  return content;
+  return FileContent(ConnectionFileLines(target), encoding);
 }
 
 std::string RdpFileName(std::string_view displayName) { return std::string(displayName) + ".rdp"; }

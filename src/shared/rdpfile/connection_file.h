@@ -27,8 +27,8 @@ enum class FileEncoding { kCp1251, kUtf16Le };
 FileEncoding ConnectionFileEncoding(unsigned ansiCodePage);
 
 std::array<std::string, kConnectionFileLineCount> ConnectionFileLines(const ConnectionTarget& target);
-// One line with its line end, as the file holds it.
-std::string EncodedLine(std::string_view line, FileEncoding encoding);
+// A file's bytes: the byte order mark where it is UTF-16LE, then each line with its line end.
+std::string FileContent(std::span<const std::string> lines, FileEncoding encoding);
 std::string ConnectionFileContent(const ConnectionTarget& target, FileEncoding encoding = FileEncoding::kCp1251);
 // A connection file's name for a display name (in the display name's encoding), and its path.
 std::string RdpFileName(std::string_view displayName);

@@ -20,9 +20,7 @@ std::vector<std::string> SignedFileLines(const ConnectionTarget& target, const F
 }
 
 std::string SignedFileContent(const ConnectionTarget& target, const FileSignature& signature) {
-  std::string text;
-  for (const std::string& line : SignedFileLines(target, signature)) text += line + std::string(kLineEnd);
-  return std::string(kUtf16ByteOrderMark) + Cp1251ToUtf16Le(text);
+  return FileContent(SignedFileLines(target, signature), FileEncoding::kUtf16Le);
 }
 
 }  // namespace rdplaunch

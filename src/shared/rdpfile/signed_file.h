@@ -22,7 +22,11 @@ std::vector<std::string> LinesToSign(const ConnectionTarget& target);
 std::vector<std::string> SignedFileLines(const ConnectionTarget& target, const FileSignature& signature);
 std::string SignedFileContent(const ConnectionTarget& target, const FileSignature& signature);
 
+// The signscope and signature lines start with these; their names are what comes before the
+// first ':'.
 inline constexpr std::string_view kSignScopePrefix = "signscope:s:";
 inline constexpr std::string_view kSignaturePrefix = "signature:s:";
+inline constexpr std::string_view kSignScopeName = kSignScopePrefix.substr(0, kSignScopePrefix.find(':'));
+inline constexpr std::string_view kSignatureName = kSignaturePrefix.substr(0, kSignaturePrefix.find(':'));
 
 }  // namespace rdplaunch

@@ -202,10 +202,10 @@ SignedFileReading ReadSignedFile(std::string_view fileBytes) {
     if (!name) return Refused(where + " names its setting with characters outside ASCII");
     const std::size_t typeEnd = line.find(u':', nameEnd + 1);
     const Units value = typeEnd == Units::npos ? Units() : line.substr(typeEnd + 1);
-    if (*name == "signscope") {
+    if (*name == kSignScopeName) {
       if (scope) return Refused(where + " is a second signscope");
       scope = value;
-    } else if (*name == "signature") {
+    } else if (*name == kSignatureName) {
       signature = value;
     } else if (const auto secure = index.byLineName.find(*name); secure != index.byLineName.end()) {
       if (secureLines[secure->second]) {
@@ -226,6 +226,7 @@ SignedFileReading ReadSignedFile(std::string_view fileBytes) {
 
   // The message holds the lines the scope names, in the scope's order, then the scope.
   std::vector<bool> scoped(secureLines.size());
+  std::vector<std::string> signedLines;
   for (std::size_t start = 0;;) {
     const std::size_t comma = scope->find(u',', start);
     const std::size_t end = comma == Units::npos ? scope->size() : comma;
@@ -237,7 +238,7 @@ SignedFileReading ReadSignedFile(std::string_view fileBytes) {
     if (scoped[secure->second]) return Refused("the scope names '" + shown + "' twice");
     scoped[secure->second] = true;
     if (!secureLines[secure->second]) return Refused("the scope names '" + shown + "', which the file does not set");
-    reading.message += Utf16Le(*secureLines[secure->second]) + Utf16Le(u"\r\n");
+    signedLines.push_back(Utf16Le(*secureLines[secure->second]));
     if (comma == Units::npos) break;
     start = comma + 1;
   }
@@ -250,7 +251,7 @@ SignedFileReading ReadSignedFile(std::string_view fileBytes) {
     refusedSettings += "; and " + std::to_string(refusedNames.size() - kRefusalsShown) + " more";
   }
   if (!refusedSettings.empty()) return Refused(refusedSettings);
-  reading.message += Utf16Le(Units16(kSignScopePrefix)) + Utf16Le(*scope) + Utf16Le(u"\r\n") + std::string(2, '\0');
+  reading.message = SignedMessageOfUtf16Le(signedLines, Utf16Le(*scope));
   if (std::string error = DerOf(*signature, reading.der); !error.empty()) return Refused(error);
   reading.uncovered.assign(uncovered.begin(), uncovered.end());
   return reading;

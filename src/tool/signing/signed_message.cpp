@@ -23,13 +23,19 @@ SignedSettings SignedSettingsOf(const std::vector<std::string>& fileLines) {
   return signedSettings;
 }
 
-std::string SignedMessage(const SignedSettings& settings) {
+std::string SignedMessageOfUtf16Le(std::span<const std::string> lines, std::string_view scope) {
+  const std::string lineEnd = Cp1251ToUtf16Le(kLineEnd);
   std::string message;
-  for (const std::string& line : settings.lines) message += line + std::string(kLineEnd);
-  message += std::string(kSignScopePrefix) + settings.scope + std::string(kLineEnd);
-  std::string utf16 = Cp1251ToUtf16Le(message);
-  utf16.append(2, '\0');
-  return utf16;
+  for (const std::string& line : lines) message.append(line).append(lineEnd);
+  message.append(Cp1251ToUtf16Le(kSignScopePrefix)).append(scope).append(lineEnd);
+  message.append(2, '\0');
+  return message;
+}
+
+std::string SignedMessage(const SignedSettings& settings) {
+  std::vector<std::string> lines;
+  for (const std::string& line : settings.lines) lines.push_back(Cp1251ToUtf16Le(line));
+  return SignedMessageOfUtf16Le(lines, Cp1251ToUtf16Le(settings.scope));
 }
 
 }  // namespace rdplaunch

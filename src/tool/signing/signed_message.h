@@ -5,7 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace rdplaunch {
@@ -20,8 +22,10 @@ struct SignedSettings {
 SignedSettings SignedSettingsOf(const std::vector<std::string>& fileLines);
 
 // UTF-16LE: each signed line and CR LF, then "signscope:s:" with the scope and CR LF, then
-// one NUL character.
+// one NUL character. Signing makes it from code page 1251 lines; checking from the lines
+// and the scope as a file holds them, already UTF-16LE, with nothing converted.
 std::string SignedMessage(const SignedSettings& settings);
+std::string SignedMessageOfUtf16Le(std::span<const std::string> lines, std::string_view scope);
 
 // The signature block's header before the DER: three little-endian 32-bit words, these
 // two and the DER's length.

@@ -50,13 +50,16 @@ std::string ValidityProblem(const CertificateFacts& certificate, std::int64_t no
   return {};
 }
 
-// What every certificate on the chain needs: an RSA key of at least 2048 bits, a strong
+constexpr int kMinRsaBits = 2048;
+
+// What every certificate on the chain needs: an RSA key of at least kMinRsaBits, a strong
 // digest in the signature its issuer put on it (a self-signed certificate's own signature
 // proves nothing and is not judged), and its dates.
 std::string CertificateProblem(const CertificateFacts& certificate, std::int64_t now) {
   if (!certificate.rsa) return "its key is not an RSA key";
-  if (certificate.keyBits < 2048) {
-    return "its RSA key has " + std::to_string(certificate.keyBits) + " bits, fewer than 2048";
+  if (certificate.keyBits < kMinRsaBits) {
+    return "its RSA key has " + std::to_string(certificate.keyBits) + " bits, fewer than " +
+           std::to_string(kMinRsaBits);
   }
   if (!certificate.selfSigned) {
     if (std::string problem = DigestProblem(certificate.signatureDigest, "the digest of its issuer's signature");
