@@ -154,106 +154,140 @@ std::string DerOf(Units value, std::string& der) {
 
 SignedFileReading Refused(std::string reason) { return {std::move(reason), {}, {}, {}}; }
 
-}  // namespace
-
-SignedFileReading ReadSignedFile(std::string_view fileBytes) {
+// The file's code units after its byte order mark, or why it is no UTF-16LE file.
+std::string DecodeUnits(std::string_view fileBytes, std::u16string& text) {
   if (fileBytes.size() > kMaxSignedFileSize) {
-    return Refused("the file is larger than " + std::to_string(kMaxSignedFileSize) + " bytes");
+    return "the file is larger than " + std::to_string(kMaxSignedFileSize) + " bytes";
   }
-  if (!fileBytes.starts_with(kUtf16ByteOrderMark)) return Refused("the file is not UTF-16LE with a byte order mark");
-  if (fileBytes.size() % 2 != 0) return Refused("the file has an odd number of bytes: it is not UTF-16");
-  std::u16string text;
+  if (!fileBytes.starts_with(kUtf16ByteOrderMark)) return "the file is not UTF-16LE with a byte order mark";
+  if (fileBytes.size() % 2 != 0) return "the file has an odd number of bytes: it is not UTF-16";
   text.reserve(fileBytes.size() / 2);
   for (std::size_t i = 2; i < fileBytes.size(); i += 2) {
     text += static_cast<char16_t>(static_cast<unsigned char>(fileBytes[i]) |
                                   static_cast<unsigned char>(fileBytes[i + 1]) << 8);
   }
+  return {};
+}
 
-  const SecureIndex& index = Index();
-  std::vector<std::optional<Units>> secureLines(kSettings.size());
+// A line holds characters only: no CR, LF or NUL of its own, no lone surrogate.
+std::string UnitsProblem(Units line, const std::string& where) {
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char16_t unit = line[i];
+    if (unit == u'\r' || unit == u'\n' || unit == 0) return where + " holds a CR, LF or NUL of its own";
+    const bool high = unit >= 0xD800 && unit < 0xDC00;
+    const bool low = unit >= 0xDC00 && unit < 0xE000;
+    if (low || (high && (i + 1 >= line.size() || line[i + 1] < 0xDC00 || line[i + 1] >= 0xE000))) {
+      return where + " holds a code unit that is no character";
+    }
+    if (high) ++i;
+  }
+  return {};
+}
+
+// What the lines of a file say, each looked at once.
+struct ScannedLines {
+  std::vector<std::optional<Units>> secure = std::vector<std::optional<Units>>(kSettings.size());
   std::optional<Units> scope;
   std::optional<Units> signature;
   std::set<std::string> uncovered;
   std::set<std::string> refusedNames;  // the settings outside the signature that the policy refuses
   std::string refusedSettings;         // the first kRefusalsShown of them, each with why
-  SignedFileReading reading;
-  const Units all(text);
+};
+
+// Sorts one line: the signscope, the signature, a secure setting, or one outside the
+// signature, which the policy judges. Returns why the file is refused, or nothing.
+std::string ScanLine(Units line, const std::string& where, ScannedLines& scanned) {
+  if (scanned.signature) return where + " stands after the signature";
+  const std::size_t nameEnd = line.find(u':');
+  if (nameEnd == Units::npos) return {};  // no setting: a client skips it
+  const std::optional<std::string> name = NameOf(line.substr(0, nameEnd));
+  if (!name) return where + " names its setting with characters outside ASCII";
+  const std::size_t typeEnd = line.find(u':', nameEnd + 1);
+  const Units value = typeEnd == Units::npos ? Units() : line.substr(typeEnd + 1);
+  if (*name == kSignScopeName) {
+    if (scanned.scope) return where + " is a second signscope";
+    scanned.scope = value;
+  } else if (*name == kSignatureName) {
+    scanned.signature = value;
+  } else if (const auto secure = Index().byLineName.find(*name); secure != Index().byLineName.end()) {
+    if (scanned.secure[secure->second]) {
+      return "the file sets '" + std::string(kSettings[secure->second].scopeName) + "' twice";
+    }
+    scanned.secure[secure->second] = line;
+  } else {
+    const Units type =
+        typeEnd == Units::npos ? line.substr(nameEnd + 1) : line.substr(nameEnd + 1, typeEnd - nameEnd - 1);
+    scanned.uncovered.insert(*name);
+    std::string problem = UnsignedSettingProblem(*name, Narrow(type), Narrow(value));
+    if (!problem.empty() && scanned.refusedNames.insert(*name).second &&
+        scanned.refusedNames.size() <= kRefusalsShown) {
+      scanned.refusedSettings += (scanned.refusedSettings.empty() ? "" : "; ") + problem;
+    }
+  }
+  return {};
+}
+
+// Every line, each ending CR LF. Returns why the file is refused, or nothing.
+std::string ScanLines(Units all, ScannedLines& scanned) {
   std::size_t number = 0;
   for (std::size_t start = 0; start < all.size();) {
     const std::string where = "line " + std::to_string(++number);
     const std::size_t end = all.find(u"\r\n", start);
-    if (end == Units::npos) return Refused(where + " does not end with CR LF");
+    if (end == Units::npos) return where + " does not end with CR LF";
     const Units line = all.substr(start, end - start);
     start = end + 2;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-      const char16_t unit = line[i];
-      if (unit == u'\r' || unit == u'\n' || unit == 0) return Refused(where + " holds a CR, LF or NUL of its own");
-      const bool high = unit >= 0xD800 && unit < 0xDC00;
-      const bool low = unit >= 0xDC00 && unit < 0xE000;
-      if (low || (high && (i + 1 >= line.size() || line[i + 1] < 0xDC00 || line[i + 1] >= 0xE000))) {
-        return Refused(where + " holds a code unit that is no character");
-      }
-      if (high) ++i;
-    }
-    if (signature) return Refused(where + " stands after the signature");
-    const std::size_t nameEnd = line.find(u':');
-    if (nameEnd == Units::npos) continue;  // no setting: a client skips it
-    const std::optional<std::string> name = NameOf(line.substr(0, nameEnd));
-    if (!name) return Refused(where + " names its setting with characters outside ASCII");
-    const std::size_t typeEnd = line.find(u':', nameEnd + 1);
-    const Units value = typeEnd == Units::npos ? Units() : line.substr(typeEnd + 1);
-    if (*name == kSignScopeName) {
-      if (scope) return Refused(where + " is a second signscope");
-      scope = value;
-    } else if (*name == kSignatureName) {
-      signature = value;
-    } else if (const auto secure = index.byLineName.find(*name); secure != index.byLineName.end()) {
-      if (secureLines[secure->second]) {
-        return Refused("the file sets '" + std::string(kSettings[secure->second].scopeName) + "' twice");
-      }
-      secureLines[secure->second] = line;
-    } else {
-      const Units type =
-          typeEnd == Units::npos ? line.substr(nameEnd + 1) : line.substr(nameEnd + 1, typeEnd - nameEnd - 1);
-      uncovered.insert(*name);
-      std::string problem = UnsignedSettingProblem(*name, Narrow(type), Narrow(value));
-      if (!problem.empty() && refusedNames.insert(*name).second && refusedNames.size() <= kRefusalsShown) {
-        refusedSettings += (refusedSettings.empty() ? "" : "; ") + problem;
-      }
-    }
+    std::string problem = UnitsProblem(line, where);
+    if (problem.empty()) problem = ScanLine(line, where, scanned);
+    if (!problem.empty()) return problem;
   }
-  if (!scope || !signature) return Refused("the file is not signed: it has no signscope or no signature line");
+  if (!scanned.scope || !scanned.signature) return "the file is not signed: it has no signscope or no signature line";
+  return {};
+}
 
-  // The message holds the lines the scope names, in the scope's order, then the scope.
-  std::vector<bool> scoped(secureLines.size());
+// The message holds the lines the scope names, in the scope's order, then the scope; every
+// secure setting the file sets must be among them. Returns why not, or nothing.
+std::string ScopedMessage(const ScannedLines& scanned, std::string& message) {
+  const Units scope = *scanned.scope;
+  std::vector<bool> scoped(scanned.secure.size());
   std::vector<std::string> signedLines;
   for (std::size_t start = 0;;) {
-    const std::size_t comma = scope->find(u',', start);
-    const std::size_t end = comma == Units::npos ? scope->size() : comma;
-    const std::optional<std::string> name = NameOf(scope->substr(start, end - start));
-    const auto secure = name ? index.byScopeName.find(*name) : index.byScopeName.end();
+    const std::size_t comma = scope.find(u',', start);
+    const std::size_t end = comma == Units::npos ? scope.size() : comma;
+    const std::optional<std::string> name = NameOf(scope.substr(start, end - start));
+    const auto secure = name ? Index().byScopeName.find(*name) : Index().byScopeName.end();
     const std::string shown = name.value_or("(a name outside ASCII)");
-    if (secure == index.byScopeName.end())
-      return Refused("the scope names '" + shown + "', which is no secure setting");
-    if (scoped[secure->second]) return Refused("the scope names '" + shown + "' twice");
+    if (secure == Index().byScopeName.end()) return "the scope names '" + shown + "', which is no secure setting";
+    if (scoped[secure->second]) return "the scope names '" + shown + "' twice";
     scoped[secure->second] = true;
-    if (!secureLines[secure->second]) return Refused("the scope names '" + shown + "', which the file does not set");
-    signedLines.push_back(Utf16Le(*secureLines[secure->second]));
+    if (!scanned.secure[secure->second]) return "the scope names '" + shown + "', which the file does not set";
+    signedLines.push_back(Utf16Le(*scanned.secure[secure->second]));
     if (comma == Units::npos) break;
     start = comma + 1;
   }
-  for (std::size_t i = 0; i < secureLines.size(); ++i) {
-    if (secureLines[i] && !scoped[i]) {
-      return Refused("'" + std::string(kSettings[i].scopeName) + "' is a secure setting outside the signature's scope");
+  for (std::size_t i = 0; i < scanned.secure.size(); ++i) {
+    if (scanned.secure[i] && !scoped[i]) {
+      return "'" + std::string(kSettings[i].scopeName) + "' is a secure setting outside the signature's scope";
     }
   }
-  if (refusedNames.size() > kRefusalsShown) {
-    refusedSettings += "; and " + std::to_string(refusedNames.size() - kRefusalsShown) + " more";
+  message = SignedMessageOfUtf16Le(signedLines, Utf16Le(scope));
+  return {};
+}
+
+}  // namespace
+
+SignedFileReading ReadSignedFile(std::string_view fileBytes) {
+  std::u16string text;
+  if (std::string problem = DecodeUnits(fileBytes, text); !problem.empty()) return Refused(problem);
+  ScannedLines scanned;
+  if (std::string problem = ScanLines(text, scanned); !problem.empty()) return Refused(problem);
+  SignedFileReading reading;
+  if (std::string problem = ScopedMessage(scanned, reading.message); !problem.empty()) return Refused(problem);
+  if (scanned.refusedNames.size() > kRefusalsShown) {
+    scanned.refusedSettings += "; and " + std::to_string(scanned.refusedNames.size() - kRefusalsShown) + " more";
   }
-  if (!refusedSettings.empty()) return Refused(refusedSettings);
-  reading.message = SignedMessageOfUtf16Le(signedLines, Utf16Le(*scope));
-  if (std::string error = DerOf(*signature, reading.der); !error.empty()) return Refused(error);
-  reading.uncovered.assign(uncovered.begin(), uncovered.end());
+  if (!scanned.refusedSettings.empty()) return Refused(scanned.refusedSettings);
+  if (std::string error = DerOf(*scanned.signature, reading.der); !error.empty()) return Refused(error);
+  reading.uncovered.assign(scanned.uncovered.begin(), scanned.uncovered.end());
   return reading;
 }
 
