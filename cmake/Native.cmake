@@ -73,7 +73,7 @@ add_executable(unit_tests
   src/launcher/failure/failure_reporting_test.cpp
   src/launcher/failure/failure_text_test.cpp
   src/launcher/launch/launch_sequence_test.cpp
-  src/launcher/tools/command_lines_test.cpp
+  src/launcher/system_commands/command_lines_test.cpp
   src/shared/name/launch_name_test.cpp
   src/shared/profiles/profiles_test.cpp
   src/shared/rdpfile/connection_file_test.cpp

@@ -10,7 +10,7 @@
 #include "fakes/windows_arguments.h"
 #include "name/launch_name.h"
 #include "rdpfile/connection_file.h"
-#include "tools/command_lines.h"
+#include "system_commands/command_lines.h"
 
 namespace {
 

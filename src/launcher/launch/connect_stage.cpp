@@ -8,7 +8,7 @@
 #include "failure/failures.h"
 #include "launch/texts.h"
 #include "rdpfile/connection_file.h"
-#include "tools/hidden_runner.h"
+#include "system_commands/hidden_runner.h"
 
 namespace rdplaunch {
 

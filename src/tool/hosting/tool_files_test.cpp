@@ -29,7 +29,8 @@ using nlohmann::json;
 
 Answer Answered(const std::vector<std::string>& arguments) { return RunCommand(ParseCommandLine(arguments)); }
 
-class ToolFilesTest : public ::testing::Test {
+// A folder of its own for each test.
+class InAFolder : public ::testing::Test {
  protected:
   void SetUp() override {
     folder_ = fs::temp_directory_path() / ("rdplaunch-tool-" + std::to_string(getpid()));
@@ -42,7 +43,7 @@ class ToolFilesTest : public ::testing::Test {
   void Write(const std::string& name, std::string_view bytes) const {
     std::ofstream(Path(name), std::ios::binary) << bytes;
   }
-  std::string ExpectedBytes(const std::string& name) const {
+  std::string Read(const std::string& name) const {
     std::ifstream in(Path(name), std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   }
@@ -55,6 +56,9 @@ class ToolFilesTest : public ::testing::Test {
 
   fs::path folder_;
 };
+using ToolFilesTest = InAFolder;
+using ToolCommandsTest = InAFolder;
+using BatchTest = InAFolder;
 
 TEST_F(ToolFilesTest, InputsAreBoundedRegularFilesAndNothingWaits) {
   ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);
@@ -229,7 +233,7 @@ TEST_F(ToolFilesTest, WritingIsAllOrNothingAndLeavesNoNameUnsaid) {
     Files after;
     for (const std::string& name : Names()) {
       if (c.after.count(name) == 0 && error.find(name) != std::string::npos) continue;  // left, and said so
-      after[name] = fs::is_directory(Path(name)) ? kFolder : ExpectedBytes(name);
+      after[name] = fs::is_directory(Path(name)) ? kFolder : Read(name);
     }
     EXPECT_EQ(after, c.after);
   }
@@ -241,7 +245,7 @@ TEST_F(ToolFilesTest, WritingIsAllOrNothingAndLeavesNoNameUnsaid) {
   const std::vector<NewFile> pair{{Path("a.rdp"), "a", 0644, "a"}, {Path("b.rdp"), "b", 0644, "b"}};
   EXPECT_THROW(WriteNewFiles(pair, {::write, ::close, ExhaustedSecondRename, ::unlink}), std::bad_alloc);
   EXPECT_EQ(Names(), (std::vector<std::string>{"a.rdp"}));
-  EXPECT_EQ(ExpectedBytes("a.rdp"), "OLD");
+  EXPECT_EQ(Read("a.rdp"), "OLD");
   // A file this call did not write is never removed in undoing: here a folder's link.
   fs::remove(Path("a.rdp"));
   fs::create_directory(Path("b.rdp"));
@@ -263,7 +267,7 @@ TEST_F(ToolFilesTest, WritingIsAllOrNothingAndLeavesNoNameUnsaid) {
   EXPECT_EQ(status.st_mode & 0777, 0600u);
 }
 
-TEST_F(ToolFilesTest, CommandsAnswerWhatTheHelpSays) {
+TEST_F(ToolCommandsTest, CommandsAnswerWhatTheHelpSays) {
   Write("plain.rdp", "full address:s:x\r\n");
   const auto run = Answered;
   EXPECT_EQ(run({"verify", Path("plain.rdp")}).exitCode, kExitRefused);
@@ -303,7 +307,7 @@ TEST_F(ToolFilesTest, CommandsAnswerWhatTheHelpSays) {
 
 // Each line's answer: a request is read exactly as written, or refused for its own reason,
 // and no answer but make's repeats a password.
-TEST_F(ToolFilesTest, ABatchAnswersEveryLineExactlyAndNeverStops) {
+TEST_F(BatchTest, ABatchAnswersEveryLineExactlyAndNeverStops) {
   const std::string overlong = R"({"command": "check", "name": ")" + std::string(kMaxRequestBytes, 'x') + "\"}";
   // The longest request that is read, JSON's white space filling it up, and a CR before its LF.
   std::string exactly = R"({"command": "check", "name": "PELTA_8$a$s3cret$.exe"})";

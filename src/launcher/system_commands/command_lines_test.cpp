@@ -1,4 +1,4 @@
-#include "tools/command_lines.h"
+#include "system_commands/command_lines.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Command lines of the credential tool and the Remote Desktop client.
-#include "tools/command_lines.h"
+#include "system_commands/command_lines.h"
 
 namespace rdplaunch {
 

@@ -1,5 +1,5 @@
 // The launcher's only way of waiting for anything: a started tool's process handle.
-#include "tools/hidden_runner.h"
+#include "system_commands/hidden_runner.h"
 
 namespace rdplaunch {
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "platform/platform.h"
-#include "tools/command_lines.h"
+#include "system_commands/command_lines.h"
 
 namespace rdplaunch {
 
