@@ -28,6 +28,16 @@ std::vector<std::string> ExpectedLines(std::string_view name) {
   return lines;
 }
 
+std::vector<std::pair<std::string, std::string>> ExpectedMaskedNames() {
+  std::vector<std::pair<std::string, std::string>> rows;
+  for (const std::string& line : ExpectedLines("masked_names.tsv")) {
+    const std::size_t tab = line.find('\t');
+    EXPECT_NE(tab, std::string::npos) << line;
+    rows.emplace_back(line.substr(0, tab), line.substr(tab + 1));
+  }
+  return rows;
+}
+
 namespace {
 
 std::string Cp1251(const std::string& utf8) {

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace rdplaunch::testing {
@@ -24,6 +25,9 @@ struct ExpectedProfile {
   std::string companionHost;  // empty: no companion file
 };
 std::vector<ExpectedProfile> ExpectedProfiles();
+
+// The rows of masked_names.tsv: a path, and how every mask of its password shows it.
+std::vector<std::pair<std::string, std::string>> ExpectedMaskedNames();
 
 // The 56 lines of connection_file.template with its placeholders filled in, each ending CR LF.
 std::string ExpectedConnectionFile(std::string_view port, std::string_view host, std::string_view alias);

@@ -41,27 +41,19 @@ class WriteConnectionFileTest : public ::testing::Test {
   FakePlatform platform;
 };
 
-TEST_F(WriteConnectionFileTest, WritesTheContentInPiecesOf128BytesAndTheRestAtClose) {
-  const ConnectionTarget settings = CompanionSettings();
-  ASSERT_FALSE(Write(settings));
-  const std::string path = kDesktop + "\\PlanDesk Online.rdp";
-  EXPECT_EQ(platform.files.at(path), kCompanionFile);
-  const std::size_t size = kCompanionFile.size();
-  std::vector<std::size_t> pieces(size / 128, 128);
-  pieces.push_back(size % 128);
-  EXPECT_EQ(platform.writeSizes, pieces);
-  EXPECT_EQ(platform.calls.back(), "CloseFile");
-  EXPECT_EQ(PendingIoCode(), 0);
-}
-
-TEST_F(WriteConnectionFileTest, AMultipleOf128BytesNeedsNoWriteAtClose) {
+// The buffered writer loses nothing, whether or not the content fills its last buffer.
+TEST_F(WriteConnectionFileTest, WritesTheWholeContentAndClosesTheFile) {
   ConnectionTarget settings = CompanionSettings();
-  const std::size_t size = kCompanionFile.size();
-  const std::string paddedHost = std::string(settings.host) + std::string(128 - size % 128, 'h');
-  settings.host = paddedHost;  // pads the content to the next multiple of 128
-  ASSERT_FALSE(Write(settings));
-  EXPECT_EQ(platform.writeSizes, std::vector<std::size_t>((size / 128) + 1, 128));
-  EXPECT_EQ(platform.calls.back(), "CloseFile");
+  const std::string paddedHost = std::string(settings.host) + std::string(128 - kCompanionFile.size() % 128, 'h');
+  for (const std::string_view host : {settings.host, std::string_view(paddedHost)}) {
+    settings.host = host;
+    platform = FakePlatform();
+    ASSERT_FALSE(Write(settings));
+    EXPECT_EQ(platform.files.at(kDesktop + "\\PlanDesk Online.rdp"),
+              ExpectedConnectionFile("3397", std::string(host), "PlnDsk"));
+    EXPECT_EQ(platform.calls.back(), "CloseFile");
+    EXPECT_EQ(PendingIoCode(), 0);
+  }
 }
 
 TEST_F(WriteConnectionFileTest, ReplacesAnExistingLongerFile) {

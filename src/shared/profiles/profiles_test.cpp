@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "fakes/expected_files.h"
-#include "fakes/fake_platform.h"
 #include "profiles/hosts.h"
 #include "rdpfile/connection_file.h"
 #include "text/cp1251.h"

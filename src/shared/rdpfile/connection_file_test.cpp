@@ -9,37 +9,6 @@
 namespace rdplaunch {
 namespace {
 
-const ConnectionTarget kPlainTarget{"ПЕЛТА 8"_cp1251, "PELTA8", "rds-a.example.com", "3395"};
-const ConnectionTarget kCyrillicTarget{"ПЕЛТА НРД 2016"_cp1251, "ПЕЛТА НРД2016"_cp1251, "rds-b.example.com", "3395"};
-
-TEST(ConnectionFileContent, HasTheFixedLinesAndTheProfileValues) {
-  ConnectionTarget settings = kPlainTarget;
-  settings.host = "host.example";
-  const std::string content = ConnectionFileContent(settings);
-  EXPECT_EQ(content.size(), 1379u + settings.host.size());
-  EXPECT_EQ(content.substr(0, 23), "redirectclipboard:i:1\r\n");
-  EXPECT_EQ(content.substr(content.size() - 21), "desktopheight:i:600\r\n");
-  for (const char* line :
-       {"\r\nserver port:i:3395\r\n", "\r\nfull address:s:host.example\r\n", "\r\nalternate shell:s:||PELTA8\r\n",
-        "\r\nremoteapplicationprogram:s:||PELTA8\r\n", "\r\ngatewayhostname:s:\r\n",
-        "\r\nremoteapplicationname:s:PELTA8\r\n", "\r\nwinposstr:s:0,3,0,0,800,600\r\n", "\r\nkdcproxyname:s:\r\n"}) {
-    EXPECT_NE(content.find(line), std::string::npos) << line;
-  }
-  std::size_t lineFeeds = 0;
-  for (std::size_t i = 0; i < content.size(); ++i) {
-    if (content[i] != '\n') continue;
-    ++lineFeeds;
-    ASSERT_GT(i, 0u);
-    EXPECT_EQ(content[i - 1], '\r') << "a line ends in a line feed alone at " << i;
-  }
-  EXPECT_EQ(lineFeeds, kConnectionFileLineCount);
-}
-
-TEST(ConnectionFileContent, CyrillicAliasIsWrittenUnquoted) {
-  const std::string content = ConnectionFileContent(kCyrillicTarget);
-  EXPECT_NE(content.find("\r\nalternate shell:s:||" + std::string("ПЕЛТА НРД2016"_cp1251) + "\r\n"), std::string::npos);
-}
-
 // Every row's file and the companion's, in both encodings, against the template written
 // out by hand: a swapped pair of lines or a changed value of the same length shows here.
 TEST(ConnectionFileContent, EveryRowAndTheCompanionAreTheTemplateFilledIn) {
