@@ -5,6 +5,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
+# The end-to-end tests configure and build the same sources in many folders (each signed
+# configuration builds the native tool again): a compiler cache in the build folder, with
+# paths taken relative to the checkout, compiles each once per run.
+export CCACHE_DIR="$PWD/build/ccache" CCACHE_BASEDIR="$PWD" CMAKE_C_COMPILER_LAUNCHER=ccache \
+  CMAKE_CXX_COMPILER_LAUNCHER=ccache
 scripts/build.sh sanitize
 
 echo "== formatting"

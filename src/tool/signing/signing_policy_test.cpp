@@ -4,8 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <string>
 #include <vector>
+
+#include "fakes/expected_files.h"
+#include "rdpfile/settings.h"
 
 namespace rdplaunch {
 namespace {
@@ -233,6 +238,64 @@ TEST(UnsignedSettingProblem, EachSettingHoldsOnlyWhatItsRowAllows) {
       EXPECT_NE(problem.find(c.refusal), std::string::npos) << c.name << ":" << c.value << " -> " << problem;
     }
   }
+}
+
+// Every setting outside the signature, probed at the edges of what the list written out by
+// hand allows: each allowed number and range end passes, the numbers just beside them and
+// another type do not; the list names every such setting of the table.
+TEST(UnsignedSettingProblem, EachSettingAllowsWhatTheHandWrittenListAllows) {
+  std::size_t rows = 0;
+  for (const std::string& line : testing::ExpectedLines("unsigned_settings.txt")) {
+    const std::size_t typeAt = line.find(':');
+    const std::string name = line.substr(0, typeAt);
+    const std::string type = line.substr(typeAt + 1, 1);
+    const std::string allowed = line.substr(typeAt + 4);
+    const auto passes = [&](const std::string& value, const std::string& as) {
+      return UnsignedSettingProblem(name, as, value).empty();
+    };
+    SCOPED_TRACE(line);
+    ++rows;
+    if (allowed == "never") {
+      for (const char* value : {"", "0", "x"}) EXPECT_FALSE(passes(value, type)) << value;
+      continue;
+    }
+    EXPECT_FALSE(passes(allowed == "empty" ? "" : "0", type == "i" ? "s" : "i")) << "another type";
+    if (allowed == "empty") {
+      EXPECT_TRUE(passes("", type));
+      EXPECT_FALSE(passes("0", type));
+    } else if (allowed.ends_with("numbers")) {
+      const std::size_t count = allowed == "numbers" ? 3 : std::stoul(allowed);
+      const auto zeros = [](std::size_t n) {
+        std::string list = "0";
+        for (std::size_t i = 1; i < n; ++i) list += ",0";
+        return list;
+      };
+      EXPECT_TRUE(passes(zeros(count), type));
+      EXPECT_EQ(passes(zeros(count + 1), type), allowed == "numbers");
+      EXPECT_FALSE(passes("0,,0", type));
+    } else {
+      std::vector<std::pair<long, long>> ranges;
+      for (std::size_t start = 0; start <= allowed.size();) {
+        const std::size_t end = std::min(allowed.find(',', start), allowed.size());
+        const std::string item = allowed.substr(start, end - start);
+        const std::size_t dash = item.find('-');
+        ranges.emplace_back(std::stol(item), std::stol(dash == std::string::npos ? item : item.substr(dash + 1)));
+        start = end + 1;
+      }
+      const auto inside = [&](long n) {
+        return std::any_of(ranges.begin(), ranges.end(), [&](const auto& r) { return r.first <= n && n <= r.second; });
+      };
+      for (const auto& [low, high] : ranges) {
+        for (const long n : {low - 1, low, high, high + 1}) {
+          if (n >= 0) {
+            EXPECT_EQ(passes(std::to_string(n), type), inside(n)) << n;
+          }
+        }
+      }
+    }
+  }
+  EXPECT_EQ(rows, static_cast<std::size_t>(
+                      std::count_if(kSettings.begin(), kSettings.end(), [](const Setting& s) { return !s.Secure(); })));
 }
 
 }  // namespace
