@@ -86,6 +86,7 @@ TEST(ParseCommandLine, ValuesStandWhereTheyStandAndOptionsFollowTheTable) {
   EXPECT_EQ(Deliver(Answer::Failure(kExitRefused, "refused"), false, out, fullErr), kExitFileError);
   EXPECT_EQ(Deliver(Answer::Failure(kExitRefused, "refused"), false, out, out), kExitRefused);
   EXPECT_TRUE(ParseCommandLine({"make", "K", "U", "P", "--json"}).json);
+  EXPECT_TRUE(ParseCommandLine({"batch"}).batch);
   EXPECT_TRUE(ParseCommandLine({"make", "K", "--json"}).json) << "too few values: the error is JSON";
   EXPECT_FALSE(ParseCommandLine({"check", "--json"}).json) << "a value, whatever it starts with";
 }

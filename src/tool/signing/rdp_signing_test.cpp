@@ -342,6 +342,8 @@ TEST_F(SignedFileTest, TheExpiryIsTheChainsEarliest) {
   EXPECT_EQ(CheckSignedFile(SignedFile(kPlainTarget, "soonleaf.pem", "soonleaf.key", "soonint.pem"), "").signer.expires,
             expires);
   EXPECT_EQ(Identity("a.pem", "a.key").ExpiryWarning(), "") << "400 days away";
+  EXPECT_EQ(Identity("soonleaf.pem", "soonleaf.key", "soonint-both.pem").ExpiryWarning(), "")
+      << "of two valid copies of an intermediate, the newer";
   // identity says the same, in JSON too, with the passphrase file handed on to the key.
   const auto identity = [&](const std::vector<std::string>& more) {
     std::vector<std::string> arguments{"identity", "--json"};

@@ -215,6 +215,8 @@ TEST(UnsignedSettingProblem, EachSettingHoldsOnlyWhatItsRowAllows) {
       {"selectedmonitors", "s", "0", ""},
       {"selectedmonitors", "s", "0,1,2", ""},
       {"selectedmonitors", "s", "0,,1", "its value is no valid display setting"},
+      {"selectedmonitors", "s", "123456789", ""},
+      {"selectedmonitors", "s", "1234567890", "its value is no valid display setting"},
       {"camerastoredirect", "s", "", ""},
       {"camerastoredirect", "s", "*", "'camerastoredirect' is not covered by the signature and its value redirects"},
       {"usbdevicestoredirect", "s", "*", "its value redirects USB devices"},
