@@ -288,6 +288,7 @@ TEST_F(SignedFileTest, SigningAndCheckingFindOnePathAndJudgeItAlike) {
       {"mixleaf", "mixleaf-chain.pem", "root",
        "CN=Server Intermediate on the signer's chain cannot vouch for it: its extended key usage allows neither"},
       {"pssleaf", "pssleaf-chain.pem", "root", "", {"CN=PSS Leaf", "CN=Test Intermediate"}},
+      {"loopleaf", "loopleaf-chain.pem", "loopb", "", {"CN=Loop Leaf", "CN=Loop A", "CN=Loop B"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.name) + " " + c.bundle);
