@@ -184,6 +184,10 @@ TEST_F(SignedFileTest, AnIntermediatesCertificateTravelsInTheSignatureSoTheRootA
   ASSERT_TRUE(std::holds_alternative<IdentityProblem>(noChain)) << "a chain file without a certificate is no chain";
   EXPECT_EQ(std::get<IdentityProblem>(noChain).message, "leaf.key holds no PEM certificate");
   EXPECT_TRUE(std::get<IdentityProblem>(noChain).unreadable);
+  const auto notPem = SigningIdentity::Load(Files("leaf.key", "leaf.key"));
+  ASSERT_TRUE(std::holds_alternative<IdentityProblem>(notPem));
+  EXPECT_TRUE(std::get<IdentityProblem>(notPem).message.starts_with("leaf.key is not a PEM certificate: error:"))
+      << "OpenSSL's reason follows";
 }
 
 TEST_F(SignedFileTest, AnEncryptedKeyOpensWithItsPassphraseFileAndNeverAsks) {
