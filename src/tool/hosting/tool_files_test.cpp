@@ -284,6 +284,15 @@ TEST_F(ToolCommandsTest, CommandsAnswerWhatTheHelpSays) {
     EXPECT_EQ(checked["browser_safe"], safe) << name;
   }
 
+  // Connection files are readable by all, as the umask lets them be.
+  const mode_t mask = umask(022);
+  EXPECT_EQ(run({"rdp", "PELTA_8$a$b$.exe", "--out", folder_.string()}).exitCode, kExitDone);
+  umask(mask);
+  struct stat written {};
+  ASSERT_EQ(stat(Path("\xD0\x9F\xD0\x95\xD0\x9B\xD0\xA2\xD0\x90 8.rdp").c_str(), &written), 0);  // ПЕЛТА 8
+  EXPECT_EQ(written.st_mode & 0777, 0644u);
+  fs::remove(Path("\xD0\x9F\xD0\x95\xD0\x9B\xD0\xA2\xD0\x90 8.rdp"));
+
   // The companion's name is taken by a folder: neither file is written.
   fs::create_directory(Path("PlanDesk Online.rdp"));
   EXPECT_EQ(run({"rdp", "PELTA_8_CP_Online$a$b$.exe", "--out", folder_.string()}).exitCode, kExitFileError);

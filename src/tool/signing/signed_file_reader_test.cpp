@@ -39,6 +39,10 @@ TEST(ReadSignedFile, RefusesWhatAClientCouldReadOtherwiseWithItsReason) {
   // U+0130, which must not read as any digit a rule allows.
   std::string outsideAscii = FileWith("redirectlocation:i:Q\r\n");
   outsideAscii.replace(outsideAscii.find(Utf16("Q")), 2, "\x30\x01");
+  // UTF-16 code units put in as a line of their own: U+1F600 is D83D DE00.
+  const auto units = [&](std::string_view bytes) {
+    return unsignedPart + std::string(bytes) + Utf16("\r\n") + scopeLine + signature;
+  };
   std::string twentyOne;
   for (int i = 1; i <= 21; ++i) twentyOne += (i < 10 ? "x0" : "x") + std::to_string(i) + ":i:1\r\n";
   const struct {
@@ -71,6 +75,10 @@ TEST(ReadSignedFile, RefusesWhatAClientCouldReadOtherwiseWithItsReason) {
       {"a byte after the DER", FileWith("", "AQABAAEAAAADAAAAMAAA"), "bytes stand after the signature's DER"},
       {"a DER cut short", FileWith("", "AQABAAEAAAACAAAAMAU="), "the signature's DER is cut short"},
       {"a byte after the last line", file + "A", "odd number of bytes"},
+      {"a surrogate pair", units(std::string("\x3D\xD8\x00\xDE", 4)), ""},
+      {"a lone low surrogate", units(std::string("\x00\xDE", 2)), "holds a code unit that is no character"},
+      {"a lone high surrogate", units(std::string("x\0\x3D\xD8", 4)), "holds a code unit that is no character"},
+      {"a high surrogate before another unit", units(std::string("\x3D\xD8x\0", 4)), "no character"},
       {"a NUL character after the last line", file + std::string(2, '\0'), "does not end with CR LF"},
       {"no byte order mark", file.substr(2), "not UTF-16LE with a byte order mark"},
       // What the signature leaves out is the policy's to judge (signing_policy_test.cpp), by the
