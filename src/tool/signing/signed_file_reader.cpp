@@ -154,14 +154,6 @@ std::string DerOf(Units value, std::string& der) {
 
 SignedFileReading Refused(std::string reason) { return {std::move(reason), {}, {}, {}}; }
 
-// A setting's name in quotes, built by appending: GCC 12 at -O3 takes a literal put before
-// a string for an overlapping copy.
-std::string Quoted(std::string_view name) {
-  std::string quoted(1, '\'');
-  quoted.append(name).push_back('\'');
-  return quoted;
-}
-
 // The file's code units after its byte order mark, or why it is no UTF-16LE file.
 std::string DecodeUnits(std::string_view fileBytes, std::u16string& text) {
   if (fileBytes.size() > kMaxSignedFileSize) {
@@ -219,7 +211,7 @@ std::string ScanLine(Units line, const std::string& where, ScannedLines& scanned
     scanned.signature = value;
   } else if (const auto secure = Index().byLineName.find(*name); secure != Index().byLineName.end()) {
     if (scanned.secure[secure->second]) {
-      return "the file sets " + Quoted(kSettings[secure->second].scopeName) + " twice";
+      return "the file sets " + QuotedName(kSettings[secure->second].scopeName) + " twice";
     }
     scanned.secure[secure->second] = line;
   } else {
@@ -263,7 +255,7 @@ std::string ScopedMessage(const ScannedLines& scanned, std::string& message) {
     const std::size_t end = comma == Units::npos ? scope.size() : comma;
     const std::optional<std::string> name = NameOf(scope.substr(start, end - start));
     const auto secure = name ? Index().byScopeName.find(*name) : Index().byScopeName.end();
-    const std::string shown = Quoted(name.value_or("(a name outside ASCII)"));
+    const std::string shown = QuotedName(name.value_or("(a name outside ASCII)"));
     if (secure == Index().byScopeName.end()) return "the scope names " + shown + ", which is no secure setting";
     if (scoped[secure->second]) return "the scope names " + shown + " twice";
     scoped[secure->second] = true;
@@ -274,7 +266,7 @@ std::string ScopedMessage(const ScannedLines& scanned, std::string& message) {
   }
   for (std::size_t i = 0; i < scanned.secure.size(); ++i) {
     if (scanned.secure[i] && !scoped[i]) {
-      return Quoted(kSettings[i].scopeName) + " is a secure setting outside the signature's scope";
+      return QuotedName(kSettings[i].scopeName) + " is a secure setting outside the signature's scope";
     }
   }
   message = SignedMessageOfUtf16Le(signedLines, Utf16Le(scope));

@@ -48,6 +48,9 @@ const CertificateFacts& FirstToExpire(std::span<const CertificateFacts> chain);
 // A warning when the chain expires within kExpiryWarningDays of now, or nothing.
 std::string ExpiryWarning(std::span<const CertificateFacts> chain, std::int64_t now);
 
+// A setting's name as refusals show it: in single quotes.
+std::string QuotedName(std::string_view name);
+
 // Why a setting outside the signature is refused, or nothing. The name is trimmed and in
 // lower case; type and value are as the line gives them (UTF-8).
 std::string UnsignedSettingProblem(std::string_view name, std::string_view type, std::string_view value);
