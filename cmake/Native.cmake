@@ -121,14 +121,34 @@ set(RDPLAUNCH_WIN32_BUILD_DIR "" CACHE PATH "Folder of the 32-bit Windows build,
 set(RDPLAUNCH_WIN64_BUILD_DIR "" CACHE PATH "Folder of the 64-bit Windows build, run where 32-bit Wine cannot")
 if(RDPLAUNCH_WIN32_BUILD_DIR)
   find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  # The suites that run Wine share one prefix and one X server: one at a time. The suites
+  # that only configure and build signed launchers share the test certificate and its
+  # builds: one at a time too, but beside a Wine suite, which mostly waits for windows and
+  # programs. They build at the lowest priority, so that Wine's runs keep their pace.
+  # The suite that builds signed launchers and runs them holds both, and goes first.
+  set(e2e_building_suites test_identity test_release test_signed_build)
+  set(e2e_building_and_running_suites test_signed_files)
   file(GLOB e2e_suites RELATIVE ${CMAKE_SOURCE_DIR}/tests/e2e ${CMAKE_SOURCE_DIR}/tests/e2e/test_*.py)
   foreach(suite ${e2e_suites})
     get_filename_component(name ${suite} NAME_WE)
+    if(name IN_LIST e2e_building_suites)
+      set(launch nice -n 19)
+      set(locks signing)
+      set(cost 500)
+    elseif(name IN_LIST e2e_building_and_running_suites)
+      set(launch)
+      set(locks wine signing)
+      set(cost 1000)
+    else()
+      set(launch)
+      set(locks wine)
+      set(cost 200)
+    endif()
     add_test(NAME e2e.${name}
-      COMMAND ${Python3_EXECUTABLE} -m unittest -v ${name}
+      COMMAND ${launch} ${Python3_EXECUTABLE} -m unittest -v ${name}
       WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/e2e)
     set_tests_properties(e2e.${name} PROPERTIES
       ENVIRONMENT "RDPLAUNCH_WIN32_BUILD_DIR=${RDPLAUNCH_WIN32_BUILD_DIR};RDPLAUNCH_WIN64_BUILD_DIR=${RDPLAUNCH_WIN64_BUILD_DIR};RDPLAUNCH_NATIVE_BUILD_DIR=${CMAKE_BINARY_DIR}"
-      TIMEOUT 900 RESOURCE_LOCK wine)
+      TIMEOUT 900 RESOURCE_LOCK "${locks}" COST ${cost})
   endforeach()
 endif()

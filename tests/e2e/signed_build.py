@@ -18,9 +18,14 @@ PRODUCT_NAME = "Remote Desk Test Edition"
 @functools.cache
 def test_certificate():
     """An RSA code-signing certificate of a publisher (no certification authority) and its
-    key, as PEM files, valid long enough that configuring warns of no expiry; returns their paths."""
+    key, as PEM files, valid long enough that configuring warns of no expiry; returns their paths.
+    The suites of one run share them, and so the signed builds made with them: a pair that
+    an earlier suite made is taken while it has 60 of its 90 days left."""
     SIGNING.mkdir(parents=True, exist_ok=True)
     cert, key = SIGNING / "cert.pem", SIGNING / "key.pem"
+    if key.exists() and subprocess.run(["openssl", "x509", "-checkend", str(60 * 86400), "-noout", "-in", cert],
+                                       capture_output=True).returncode == 0:
+        return cert, key
     subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
                     "-days", "90", "-subj", "/O=Test Hoster/CN=rdplaunch test publisher",
                     "-addext", "basicConstraints=critical,CA:FALSE", "-addext", "extendedKeyUsage=codeSigning",
@@ -38,6 +43,14 @@ def encrypted_key():
     subprocess.run(["openssl", "pkey", "-in", key, "-aes256", "-passout", f"file:{passphrase}", "-out", encrypted],
                    check=True, capture_output=True)
     return encrypted, passphrase
+
+
+def signing_options(key=None, passphrase=None):
+    """The options of a build signed with the test certificate (and key, or another key)."""
+    cert, plain_key = test_certificate()
+    options = [f"-DRDPLAUNCH_SIGNING_CERT={cert}", f"-DRDPLAUNCH_SIGNING_KEY={key or plain_key}",
+               "-DRDPLAUNCH_BUILD_TEST_PROGRAMS=OFF"]
+    return options + ([f"-DRDPLAUNCH_SIGNING_KEY_PASSWORD_FILE={passphrase}"] if passphrase else [])
 
 
 def configure(arch, folder, *options, terminal=False, env=None, umask=None):

@@ -59,8 +59,7 @@ class Release(unittest.TestCase):
 
         # Signing again makes the same connection-file signatures: they carry no signing time.
         resigned = SIGNING / "signed-again"
-        self.build_in(resigned, f"-DRDPLAUNCH_SIGNING_CERT={cert}", f"-DRDPLAUNCH_SIGNING_KEY={key}", *identity,
-                      env=ELSEWHERE)
+        self.build_in(resigned, f"-DRDPLAUNCH_SIGNING_CERT={cert}", f"-DRDPLAUNCH_SIGNING_KEY={key}", *identity)
         self.assertEqual((resigned / "connection-file-signatures.h").read_bytes(), header.read_bytes())
         self.assertEqual(sha256(resigned / "rdplaunch-unsigned.exe"), sha256(published / "rdplaunch-unsigned.exe"))
 

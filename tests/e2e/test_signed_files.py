@@ -1,5 +1,6 @@
 """Connection files written by a launcher built with a signing certificate: each passes the
-hosting tool's check and an independent one, and failures still leave no file."""
+hosting tool's check and an independent one, a changed server signs every file again, and
+failures still leave no file."""
 
 import base64
 import struct
@@ -9,7 +10,7 @@ import unittest
 from pathlib import Path
 
 from expectations import PROFILES, companion_file, profile_file
-from signed_build import signed_build, test_certificate, words
+from signed_build import SIGNING, build, configure, signed_build, signing_options, test_certificate, words
 from wine_harness import SESSION, name_tool
 from wine_target import TARGET
 
@@ -17,6 +18,7 @@ from wine_target import TARGET
 SECURE = dict(line.split(" -> ") for line in
               (Path(__file__).resolve().parents[1] / "expected/secure_settings.txt").read_text().splitlines())
 PREFIX_OF = {name: prefix for prefix, name in SECURE.items()}
+OTHER_HOST = "rds1.other.example"
 
 
 def independent_check(content, cert):
@@ -44,15 +46,22 @@ class SignedFiles(unittest.TestCase):
         cls.exe = signed_build(TARGET.arch) / "rdplaunch.exe"
         cls.cert, _ = test_certificate()
 
-    def test_rows_1_and_4_and_a_companion_pass_both_checks(self):
-        for key, files in [("PELTA_8", [profile_file(PROFILES[0])[0]]), ("PELTA_NRD", [profile_file(PROFILES[3])[0]]),
-                           ("PELTA_8_CP_Online", [profile_file(PROFILES[2])[0], companion_file("A")[0]])]:
-            result = SESSION.run(f"{key}$alice$s3cret$.exe", exe=self.exe)
+    def test_every_file_passes_both_checks_and_a_changed_server_signs_them_again(self):
+        folder = SIGNING / f"rebuild-{TARGET.arch}"
+        for options in [signing_options(), [f"-DRDPLAUNCH_HOST_A={OTHER_HOST}"]]:
+            configured = configure(TARGET.arch, folder, *options)
+            self.assertEqual(configured.returncode, 0, configured.stderr[-3000:])
+            self.assertNotIn("the certificate expires on", words(configured.stderr), "90 days away: no warning")
+            built = build(folder)
+            self.assertEqual(built.returncode, 0, built.stdout[-3000:] + built.stderr[-3000:])
+        for row in PROFILES:
+            key, _, _, host, _, companion = row
+            result = SESSION.run(f"{key}$alice$s3cret$.exe", exe=folder / "rdplaunch.exe")
             self.assertEqual(result.exit_code, 0)
-            self.assertEqual(sorted(result.desktop), sorted(files))
-            for name in files:
+            names = [profile_file(row)[0]] + ([companion_file(companion)[0]] if companion else [])
+            self.assertEqual(sorted(result.desktop), sorted(names))
+            for name, content in result.desktop.items():
                 with self.subTest(key=key, file=name.decode("cp1251")):
-                    content = result.desktop[name]
                     with tempfile.NamedTemporaryFile(suffix=".rdp") as file:
                         file.write(content)
                         file.flush()
@@ -61,6 +70,8 @@ class SignedFiles(unittest.TestCase):
                     self.assertIn("publisher: CN=rdplaunch test publisher,O=Test Hoster", words(checked.stdout))
                     independent = independent_check(content, self.cert)
                     self.assertEqual(independent.returncode, 0, independent.stderr)
+                    if "A" in (host, companion) and (host == "A" or name.startswith(b"PlanDesk")):
+                        self.assertIn(f"full address:s:{OTHER_HOST}\r\n", content.decode("utf-16"))
 
     def test_verify_tells_a_checked_publisher_from_an_unchecked_one_and_refuses_a_tampered_file(self):
         content = SESSION.run("PELTA_8$alice$s3cret$.exe", exe=self.exe).desktop[profile_file(PROFILES[0])[0]]
