@@ -22,7 +22,9 @@ def read_profiles():
 
 
 PROFILES = read_profiles()
-COMPANION = ("PlanDesk Online", "PlnDsk", "3397")
+# The companion file's display name, alias and port.
+COMPANION = next(tuple(line.split("\t")) for line in (EXPECTED / "companion.tsv").read_text(encoding="utf-8").splitlines()
+                 if line and not line.startswith("#"))
 
 # The 56 lines, written out by hand once for the unit and the end-to-end tests alike.
 TEMPLATE = (EXPECTED / "connection_file.template").read_text(encoding="utf-8")

@@ -46,6 +46,16 @@ std::string Cp1251(const std::string& utf8) {
   return bytes.value_or("");
 }
 
+// The line's tab-separated fields, count of them.
+std::vector<std::string> Fields(const std::string& line, std::size_t count) {
+  std::vector<std::string> fields;
+  std::istringstream in(line);
+  for (std::string field; std::getline(in, field, '\t');) fields.push_back(field);
+  EXPECT_EQ(fields.size(), count) << line;
+  fields.resize(count);
+  return fields;
+}
+
 std::string HostOf(const std::string& letter) {
   if (letter == "-") return {};
   const std::string_view hosts[] = {kHostA, kHostB, kHostC, kHostD, kHostE};
@@ -58,15 +68,18 @@ std::string HostOf(const std::string& letter) {
 std::vector<ExpectedProfile> ExpectedProfiles() {
   std::vector<ExpectedProfile> profiles;
   for (const std::string& line : ExpectedLines("profiles.tsv")) {
-    std::vector<std::string> fields;
-    std::istringstream in(line);
-    for (std::string field; std::getline(in, field, '\t');) fields.push_back(field);
-    EXPECT_EQ(fields.size(), 6u) << line;
-    fields.resize(6);
+    const std::vector<std::string> fields = Fields(line, 6);
     profiles.push_back(
         {fields[0], Cp1251(fields[1]), Cp1251(fields[2]), HostOf(fields[3]), fields[4], HostOf(fields[5])});
   }
   return profiles;
+}
+
+ExpectedProfile ExpectedCompanion(const std::string& host) {
+  const std::vector<std::string> lines = ExpectedLines("companion.tsv");
+  EXPECT_EQ(lines.size(), 1u);
+  const std::vector<std::string> fields = Fields(lines.empty() ? "" : lines[0], 3);
+  return {{}, Cp1251(fields[0]), Cp1251(fields[1]), host, fields[2], {}};
 }
 
 std::string ExpectedConnectionFile(std::string_view port, std::string_view host, std::string_view alias) {

@@ -26,6 +26,9 @@ struct ExpectedProfile {
 };
 std::vector<ExpectedProfile> ExpectedProfiles();
 
+// The companion file of companion.tsv on the given server (no key, no companion of its own).
+ExpectedProfile ExpectedCompanion(const std::string& host);
+
 // The rows of masked_names.tsv: a path, and how every mask of its password shows it.
 std::vector<std::pair<std::string, std::string>> ExpectedMaskedNames();
 

@@ -19,8 +19,9 @@ using testing::FakePlatform;
 
 const ConnectionTarget kCyrillicTarget{"ПЕЛТА НРД 2016"_cp1251, "ПЕЛТА НРД2016"_cp1251, "rds-b.example.com", "3395"};
 
-ConnectionTarget CompanionSettings() { return {"PlanDesk Online", "PlnDsk", "rds-e.example.com", "3397"}; }
-const std::string kCompanionFile = ExpectedConnectionFile("3397", "rds-e.example.com", "PlnDsk");
+// Any target: the writer writes what it is given.
+const ConnectionTarget kTarget{"Test Desk", "TstDsk", "rds.test.example", "4000"};
+const std::string kTargetFile = ExpectedConnectionFile("4000", "rds.test.example", "TstDsk");
 
 const std::string kDesktop = FakePlatform::kDesktop;
 
@@ -43,24 +44,24 @@ class WriteConnectionFileTest : public ::testing::Test {
 
 // The buffered writer loses nothing, whether or not the content fills its last buffer.
 TEST_F(WriteConnectionFileTest, WritesTheWholeContentAndClosesTheFile) {
-  ConnectionTarget settings = CompanionSettings();
-  const std::string paddedHost = std::string(settings.host) + std::string(128 - kCompanionFile.size() % 128, 'h');
+  ConnectionTarget settings = kTarget;
+  const std::string paddedHost = std::string(settings.host) + std::string(128 - kTargetFile.size() % 128, 'h');
   for (const std::string_view host : {settings.host, std::string_view(paddedHost)}) {
     settings.host = host;
     platform = FakePlatform();
     ASSERT_FALSE(Write(settings));
-    EXPECT_EQ(platform.files.at(kDesktop + "\\PlanDesk Online.rdp"),
-              ExpectedConnectionFile("3397", std::string(host), "PlnDsk"));
+    EXPECT_EQ(platform.files.at(kDesktop + "\\Test Desk.rdp"),
+              ExpectedConnectionFile("4000", std::string(host), "TstDsk"));
     EXPECT_EQ(platform.calls.back(), "CloseFile");
     EXPECT_EQ(PendingIoCode(), 0);
   }
 }
 
 TEST_F(WriteConnectionFileTest, ReplacesAnExistingLongerFile) {
-  const std::string path = kDesktop + "\\PlanDesk Online.rdp";
+  const std::string path = kDesktop + "\\Test Desk.rdp";
   platform.files[path] = std::string(5000, 'x');
-  ASSERT_FALSE(Write(CompanionSettings()));
-  EXPECT_EQ(platform.files.at(path), kCompanionFile);
+  ASSERT_FALSE(Write(kTarget));
+  EXPECT_EQ(platform.files.at(path), kTargetFile);
 }
 
 struct FailureCase {
@@ -88,7 +89,7 @@ TEST_F(WriteConnectionFileTest, AFailedCallRaisesItsCodeAndLeavesNoFile) {
     } else {
       platform.FailCall(c.operation, c.nth, c.code);
     }
-    const std::optional<EInOutError> failure = Write(CompanionSettings());
+    const std::optional<EInOutError> failure = Write(kTarget);
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->IoCode(), static_cast<std::int32_t>(c.code));
     EXPECT_EQ(failure->Message(), c.message);
@@ -105,20 +106,20 @@ TEST_F(WriteConnectionFileTest, AFailedCallRaisesItsCodeAndLeavesNoFile) {
 }
 
 TEST_F(WriteConnectionFileTest, AFailedOpenTouchesNothing) {
-  const std::string path = kDesktop + "\\PlanDesk Online.rdp";
+  const std::string path = kDesktop + "\\Test Desk.rdp";
   platform.files[path] = "older content";
   platform.FailCall("CreateFile", 1, 5);
-  ASSERT_TRUE(Write(CompanionSettings()));
+  ASSERT_TRUE(Write(kTarget));
   EXPECT_EQ(platform.files.at(path), "older content");
   EXPECT_EQ(platform.calls.back(), "CreateFile " + path);
 }
 
 TEST_F(WriteConnectionFileTest, AFailedWriteClosesAndDeletesThePartialFile) {
   platform.FailCall("WriteFile", 3, 112);
-  ASSERT_TRUE(Write(CompanionSettings()));
+  ASSERT_TRUE(Write(kTarget));
   const std::vector<std::string> tail(platform.calls.end() - 4, platform.calls.end());
   EXPECT_EQ(tail, (std::vector<std::string>{"WriteFile 128", "WriteFile 128", "CloseFile",
-                                            "RemoveFile " + kDesktop + "\\PlanDesk Online.rdp"}));
+                                            "RemoveFile " + kDesktop + "\\Test Desk.rdp"}));
 }
 
 // Each check has its own failure address, which the box shows: the failure of a step
@@ -129,7 +130,7 @@ TEST_F(WriteConnectionFileTest, EachCheckIdentifiesItsOwnStep) {
   const auto addressWhen = [&](const char* operation, int nth) {
     platform = FakePlatform();
     platform.FailCall(operation, nth, 5);
-    const std::optional<EInOutError> failure = Write(CompanionSettings());
+    const std::optional<EInOutError> failure = Write(kTarget);
     EXPECT_TRUE(failure) << operation << " " << nth;
     return failure ? failure->Address() : 0;
   };
@@ -148,15 +149,15 @@ TEST_F(WriteConnectionFileTest, EachCheckIdentifiesItsOwnStep) {
 // fault's path allocates nothing from the fault to the end: the faulting thread may hold
 // the heap's lock (a processor fault: tests/allocation).
 TEST_F(WriteConnectionFileTest, EveryOtherEndOfTheRunWhileWritingRemovesTheFile) {
-  const std::string path = kDesktop + "\\PlanDesk Online.rdp";
+  const std::string path = kDesktop + "\\Test Desk.rdp";
   platform.RunOutOfMemory("WriteFile", 3);
-  EXPECT_THROW(Write(CompanionSettings()), std::bad_alloc);
+  EXPECT_THROW(Write(kTarget), std::bad_alloc);
   EXPECT_TRUE(platform.files.empty());
 }
 
 TEST_F(WriteConnectionFileTest, AFailedDesktopLookupWritesNowhere) {
   platform.desktop.reset();
-  const std::optional<EInOutError> failure = Write(CompanionSettings());
+  const std::optional<EInOutError> failure = Write(kTarget);
   ASSERT_TRUE(failure);
   EXPECT_EQ(failure->IoCode(), 3);
   EXPECT_EQ(failure->Message(), "Invalid filename");

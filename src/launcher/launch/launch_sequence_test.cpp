@@ -77,21 +77,24 @@ TEST(WipeProcessRecord, OverwritesEveryValueWhereItStood) {
 }
 
 TEST_F(LaunchTest, CompanionEditionsLeaveTheSecondFileOnlyAfterTheClientHasEnded) {
-  const std::pair<const char*, std::string_view> cases[] = {{"PELTA_8_CP_Online", kHostA},
-                                                            {"PELTA_KV_CP_Online", kHostE}};
-  for (const auto& [key, host] : cases) {
+  std::size_t editions = 0;
+  for (const testing::ExpectedProfile& row : testing::ExpectedProfiles()) {
+    if (row.companionHost.empty()) continue;
+    ++editions;
     FakePlatform fresh;
     platform = fresh;
-    EXPECT_EQ(Run(std::string(key) + "$alice$s3cret$.exe"), kExitSuccess);
+    EXPECT_EQ(Run(row.key + "$alice$s3cret$.exe"), kExitSuccess);
     const std::vector<std::string> steps = Steps();
-    const std::string companion = kDesktop + "\\PlanDesk Online.rdp";
+    const testing::ExpectedProfile expected = testing::ExpectedCompanion(row.companionHost);
+    const std::string companion = kDesktop + "\\" + expected.displayName + ".rdp";
     ASSERT_GE(steps.size(), 4u);
     EXPECT_EQ(std::vector<std::string>(steps.end() - 4, steps.end()),
               (std::vector<std::string>{"Wait 3", "CreateFile " + companion, "CloseFile", "Exit 0"}));
-    EXPECT_NE(platform.files.at(companion).find("\r\nfull address:s:" + std::string(host) + "\r\n"), std::string::npos);
-    EXPECT_NE(platform.files.at(companion).find("\r\nremoteapplicationname:s:PlnDsk\r\n"), std::string::npos);
+    EXPECT_EQ(platform.files.at(companion),
+              testing::ExpectedConnectionFile(expected.port, expected.host, expected.alias));
     EXPECT_EQ(platform.files.size(), 2u);
   }
+  EXPECT_EQ(editions, 2u);
 }
 
 TEST_F(LaunchTest, OtherEditionsLeaveNoCompanionFile) {

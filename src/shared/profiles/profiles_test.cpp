@@ -29,10 +29,11 @@ TEST(FindProfile, EveryKeyGivesItsRow) {
     const ConnectionTarget* companion = files.Companion();
     EXPECT_EQ(companion != nullptr, !row.companionHost.empty()) << row.key;
     if (companion) {
-      EXPECT_EQ(companion->displayName, "PlanDesk Online");
-      EXPECT_EQ(companion->alias, "PlnDsk");
-      EXPECT_EQ(companion->host, row.companionHost);
-      EXPECT_EQ(companion->port, "3397");
+      const ExpectedProfile expected = testing::ExpectedCompanion(row.companionHost);
+      EXPECT_EQ(companion->displayName, expected.displayName);
+      EXPECT_EQ(companion->alias, expected.alias);
+      EXPECT_EQ(companion->host, expected.host);
+      EXPECT_EQ(companion->port, expected.port);
     }
   }
 }
