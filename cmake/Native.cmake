@@ -76,6 +76,7 @@ include(GoogleTest)
 add_executable(unit_tests
   tests/fakes/expected_files.cpp
   tests/fakes/fake_platform.cpp
+  tests/fakes/test_certificates.cpp
   src/launcher/desktop/connection_file_writer_test.cpp
   src/launcher/failure/failure_reporting_test.cpp
   src/launcher/failure/failure_text_test.cpp
@@ -122,33 +123,32 @@ set(RDPLAUNCH_WIN64_BUILD_DIR "" CACHE PATH "Folder of the 64-bit Windows build,
 if(RDPLAUNCH_WIN32_BUILD_DIR)
   find_package(Python3 REQUIRED COMPONENTS Interpreter)
   # The suites that run Wine share one prefix and one X server: one at a time. The suites
-  # that only configure and build signed launchers share the test certificate and its
-  # builds: one at a time too, but beside a Wine suite, which mostly waits for windows and
-  # programs. They build at the lowest priority, so that Wine's runs keep their pace.
-  # The suite that builds signed launchers and runs them holds both, and goes first.
+  # that only configure and build signed launchers share the test certificate's builds: one
+  # at a time too, but beside a Wine suite, which mostly waits for windows and programs.
+  # They start first and build at the lowest priority, so that Wine's runs keep their pace;
+  # the Wine suite that builds a signed launcher of its own goes last, when the compiler
+  # cache holds what it builds.
   set(e2e_building_suites test_identity test_release test_signed_build)
-  set(e2e_building_and_running_suites test_signed_files)
   file(GLOB e2e_suites RELATIVE ${CMAKE_SOURCE_DIR}/tests/e2e ${CMAKE_SOURCE_DIR}/tests/e2e/test_*.py)
   foreach(suite ${e2e_suites})
     get_filename_component(name ${suite} NAME_WE)
     if(name IN_LIST e2e_building_suites)
       set(launch nice -n 19)
-      set(locks signing)
+      set(lock signing)
       set(cost 500)
-    elseif(name IN_LIST e2e_building_and_running_suites)
-      set(launch)
-      set(locks wine signing)
-      set(cost 1000)
     else()
       set(launch)
-      set(locks wine)
+      set(lock wine)
       set(cost 200)
+      if(name STREQUAL "test_signed_files")
+        set(cost 100)
+      endif()
     endif()
     add_test(NAME e2e.${name}
       COMMAND ${launch} ${Python3_EXECUTABLE} -m unittest -v ${name}
       WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/e2e)
     set_tests_properties(e2e.${name} PROPERTIES
       ENVIRONMENT "RDPLAUNCH_WIN32_BUILD_DIR=${RDPLAUNCH_WIN32_BUILD_DIR};RDPLAUNCH_WIN64_BUILD_DIR=${RDPLAUNCH_WIN64_BUILD_DIR};RDPLAUNCH_NATIVE_BUILD_DIR=${CMAKE_BINARY_DIR}"
-      TIMEOUT 900 RESOURCE_LOCK "${locks}" COST ${cost})
+      TIMEOUT 900 RESOURCE_LOCK ${lock} COST ${cost})
   endforeach()
 endif()

@@ -17,9 +17,11 @@
 #include <sstream>
 #include <tuple>
 
+#include "fakes/test_certificates.h"
 #include "hosting/tool_batch.h"
 #include "hosting/tool_files.h"
 #include "hosting/tool_parse.h"
+#include "text/cp1251.h"
 
 namespace rdplaunch {
 namespace {
@@ -283,6 +285,8 @@ TEST_F(ToolCommandsTest, CommandsAnswerWhatTheHelpSays) {
     EXPECT_EQ(checked["valid"], valid) << name;
     EXPECT_EQ(checked["browser_safe"], safe) << name;
   }
+  EXPECT_EQ(json::parse(AnswerJson(run({"check", "PELTA_8$a$s3cret$.exe", "--show-password", "--json"})))["password"],
+            "s3cret");
 
   // Connection files are readable by all, as the umask lets them be.
   const mode_t mask = umask(022);
@@ -312,6 +316,45 @@ TEST_F(ToolCommandsTest, CommandsAnswerWhatTheHelpSays) {
   const Answer taken =
       run({"make", "PELTA_8", "alice", "s3cret", "--exe", Path("launcher"), "--out", folder_.string()});
   EXPECT_EQ(taken.error, "cannot write " + Path("PELTA_8$alice$***$.exe") + ": Is a directory");
+}
+
+// The signing commands from their command lines: identity says in JSON what a signed build's
+// configuration reads, a key's passphrase file handed on; verify tells by its exit code a
+// checked publisher from an unchecked one, another publisher and a changed file.
+TEST_F(ToolCommandsTest, SigningCommandsAnswerByTheirExitCodes) {
+  testing::PutTestCertificates(folder_ / "certificates");
+  const auto certificate = [&](const char* name) { return Path("certificates/" + std::string(name)); };
+  const json warned =
+      json::parse(AnswerJson(Answered({"identity", "--json", "--cert", certificate("soonleaf.pem"), "--key",
+                                       certificate("soonleaf.key"), "--chain", certificate("soonint.pem")})));
+  EXPECT_TRUE(warned["warning"].get<std::string>().starts_with("the certificate expires on " +
+                                                               warned["expires"].get<std::string>() +
+                                                               " (when CN=Soon Intermediate on its chain expires)"))
+      << warned.dump();
+  EXPECT_EQ(warned["expires_with"], "CN=Soon Intermediate");
+  Write("passphrase", "correct horse\n");
+  const json opened =
+      json::parse(AnswerJson(Answered({"identity", "--json", "--cert", certificate("a.pem"), "--key",
+                                       certificate("encrypted.key"), "--key-password-file", Path("passphrase")})));
+  EXPECT_EQ(opened["valid"], true) << opened.dump();
+  EXPECT_TRUE(opened["warning"].is_null());
+
+  ASSERT_EQ(Answered({"rdp", "PELTA_8$a$b$.exe", "--out", folder_.string(), "--sign", certificate("a.pem"),
+                      certificate("a.key")})
+                .exitCode,
+            kExitDone);
+  const std::string name = "\xD0\x9F\xD0\x95\xD0\x9B\xD0\xA2\xD0\x90 8.rdp";  // ПЕЛТА 8
+  const std::string file = Path(name);
+  std::string changed = Read(name);
+  changed.replace(changed.find(Cp1251ToUtf16Le("3395")), 8, Cp1251ToUtf16Le("4395"));
+  Write("changed.rdp", changed);
+  for (const auto& [arguments, exitCode] :
+       {std::pair{std::vector<std::string>{"verify", file, "--cert", certificate("a.pem")}, kExitDone},
+        {{"verify", file}, kExitPublisherNotChecked},
+        {{"verify", file, "--cert", certificate("b.pem")}, kExitRefused},
+        {{"verify", Path("changed.rdp"), "--cert", certificate("a.pem")}, kExitRefused}}) {
+    EXPECT_EQ(Answered(arguments).exitCode, exitCode) << arguments.back();
+  }
 }
 
 // Each line's answer: a request is read exactly as written, or refused for its own reason,

@@ -38,6 +38,7 @@ TEST(ParseCommandLine, ValuesStandWhereTheyStandAndOptionsFollowTheTable) {
       {{"make", "K", "U", "--json"}, {"K", "U", "--json"}, {}},
       {{"make", "K", "U"}, {}, "wrong usage: rdplaunch-name make KEY USER PASSWORD"},
       {{"make", "K", "U", "P", "--s3cret"}, {}, "argument 5 is not an option of make"},
+      {{"make", "K", "U", "P", "s3cret"}, {}, "argument 5 is not an option of make"},
       {{"make", "K", "U", "P", "--show-password"}, {}, "argument 5 is not an option of make"},
       {{"make", "K", "U", "P", "--exe", "L"}, {}, "--exe goes with --out"},
       {{"make", "K", "U", "P", "--exe", "", "--out", ""}, {}, "--exe needs a value, none of them empty"},

@@ -4,7 +4,6 @@
 
 #include <openssl/evp.h>
 #include <unistd.h>
-#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cstdio>
@@ -17,7 +16,7 @@
 #include <vector>
 
 #include "fakes/expected_files.h"
-#include "hosting/tool_parse.h"
+#include "fakes/test_certificates.h"
 #include "profiles/profiles.h"
 #include "rdpfile/signed_file.h"
 #include "signing/signed_message.h"
@@ -37,17 +36,11 @@ std::string Utf16(std::string_view cp1251) { return Cp1251ToUtf16Le(cp1251); }
 // tests/fixtures/make-certificates.sh, never kept.
 class SignedFileTest : public ::testing::Test {
  public:
-  // Under ctest the certificates are made once per run (RDPLAUNCH_TEST_CERTIFICATES) and
-  // each test process works on a copy of its own; run alone, it makes its own.
+  // Each test process works on a copy of its own.
   static void SetUpTestSuite() {
     folder_ = std::filesystem::temp_directory_path() / ("rdplaunch-signing-" + std::to_string(getpid()));
     std::filesystem::remove_all(folder_);
-    if (const char* made = std::getenv("RDPLAUNCH_TEST_CERTIFICATES")) {
-      std::filesystem::copy(made, folder_, std::filesystem::copy_options::recursive);
-      return;
-    }
-    const std::string command = "'" RDPLAUNCH_FIXTURES_DIR "/make-certificates.sh' '" + folder_.string() + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    testing::PutTestCertificates(folder_);
   }
   static void TearDownTestSuite() { std::filesystem::remove_all(folder_); }
 
@@ -349,22 +342,6 @@ TEST_F(SignedFileTest, TheExpiryIsTheChainsEarliest) {
   EXPECT_EQ(Identity("a.pem", "a.key").ExpiryWarning(), "") << "400 days away";
   EXPECT_EQ(Identity("soonleaf.pem", "soonleaf.key", "soonint-both.pem").ExpiryWarning(), "")
       << "of two valid copies of an intermediate, the newer";
-  // identity says the same, in JSON too, with the passphrase file handed on to the key.
-  const auto identity = [&](const std::vector<std::string>& more) {
-    std::vector<std::string> arguments{"identity", "--json"};
-    arguments.insert(arguments.end(), more.begin(), more.end());
-    return nlohmann::json::parse(AnswerJson(RunCommand(ParseCommandLine(arguments))));
-  };
-  const auto warned =
-      identity({"--cert", Path("soonleaf.pem"), "--key", Path("soonleaf.key"), "--chain", Path("soonint.pem")});
-  EXPECT_EQ(warned["warning"], soon.ExpiryWarning());
-  EXPECT_EQ(warned["expires"], expires);
-  EXPECT_EQ(warned["expires_with"], "CN=Soon Intermediate");
-  Write("passphrase", "correct horse\n");
-  const auto opened =
-      identity({"--cert", Path("a.pem"), "--key", Path("encrypted.key"), "--key-password-file", Path("passphrase")});
-  EXPECT_EQ(opened["valid"], true) << opened.dump();
-  EXPECT_TRUE(opened["warning"].is_null());
 }
 
 // SHA-256 or stronger: a file the openssl command signed with a weaker digest is refused
@@ -413,8 +390,7 @@ TEST_F(SignedFileTest, ATamperedFileIsRefusedWithAReason) {
   EXPECT_TRUE(CheckSignedFile(lossy, Pem("a.pem")).good);
 }
 
-// Every file the launcher can write, signed as a signed build signs it, verifies; the tool
-// says so by its exit code: 0 with the publisher checked, 4 without, 1 for a bad file.
+// Every file the launcher can write, signed as a signed build signs it, verifies.
 TEST_F(SignedFileTest, TheLaunchersOwnSignedFilesVerify) {
   const SigningIdentity identity = Identity("a.pem", "a.key");
   std::size_t files = 0;
@@ -426,16 +402,6 @@ TEST_F(SignedFileTest, TheLaunchersOwnSignedFilesVerify) {
     }
   }
   EXPECT_EQ(files, 14u) << "twelve rows, two with a companion";
-  const std::string path = Path("signed.rdp");
-  std::ofstream(path, std::ios::binary) << SignedConnectionFileContent(identity, kPlainTarget);
-  std::ofstream(Path("tampered.rdp"), std::ios::binary) << Inserted(SignedFile(kPlainTarget), "colour:i:1\r\n");
-  const auto exitCode = [&](const std::vector<std::string>& arguments) {
-    return RunCommand(ParseCommandLine(arguments)).exitCode;
-  };
-  EXPECT_EQ(exitCode({"verify", path, "--cert", Path("a.pem")}), kExitDone);
-  EXPECT_EQ(exitCode({"verify", path}), kExitPublisherNotChecked);
-  EXPECT_EQ(exitCode({"verify", path, "--cert", Path("b.pem")}), kExitRefused);
-  EXPECT_EQ(exitCode({"verify", Path("tampered.rdp"), "--cert", Path("a.pem")}), kExitRefused);
 }
 
 }  // namespace
