@@ -1,6 +1,7 @@
 """A test certificate and key, made at test time (never committed), and Windows builds
 signed with them: the build interface a hosting service uses, exercised as it would."""
 
+import fcntl
 import functools
 import shlex
 import subprocess
@@ -20,17 +21,20 @@ def test_certificate():
     """An RSA code-signing certificate of a publisher (no certification authority) and its
     key, as PEM files, valid long enough that configuring warns of no expiry; returns their paths.
     The suites of one run share them, and so the signed builds made with them: a pair that
-    an earlier suite made is taken while it has 60 of its 90 days left."""
+    an earlier suite made is taken while it has 60 of its 90 days left. Suites that run at
+    the same time make it once: the first holds a lock while it looks and makes."""
     SIGNING.mkdir(parents=True, exist_ok=True)
     cert, key = SIGNING / "cert.pem", SIGNING / "key.pem"
-    if key.exists() and subprocess.run(["openssl", "x509", "-checkend", str(60 * 86400), "-noout", "-in", cert],
-                                       capture_output=True).returncode == 0:
-        return cert, key
-    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
-                    "-days", "90", "-subj", "/O=Test Hoster/CN=rdplaunch test publisher",
-                    "-addext", "basicConstraints=critical,CA:FALSE", "-addext", "extendedKeyUsage=codeSigning",
-                    "-addext", "keyUsage=digitalSignature"],
-                   check=True, capture_output=True)
+    with open(SIGNING / "cert.lock", "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        if key.exists() and subprocess.run(["openssl", "x509", "-checkend", str(60 * 86400), "-noout", "-in", cert],
+                                           capture_output=True).returncode == 0:
+            return cert, key
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
+                        "-days", "90", "-subj", "/O=Test Hoster/CN=rdplaunch test publisher",
+                        "-addext", "basicConstraints=critical,CA:FALSE", "-addext", "extendedKeyUsage=codeSigning",
+                        "-addext", "keyUsage=digitalSignature"],
+                       check=True, capture_output=True)
     return cert, key
 
 

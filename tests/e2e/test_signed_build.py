@@ -39,14 +39,12 @@ class SignedBuilds(unittest.TestCase):
         certificates = SIGNING / "certificates"
         subprocess.run([ROOT / "tests/fixtures/make-certificates.sh", certificates], check=True)
         # certificate, its chain, what configuring and the tool refuse it for (None: it signs), whether configuring
-        # warns (these certificates are valid for two days or ten: it warns of their expiry)
+        # warns (these certificates are valid for two days or ten: it warns of their expiry). What the policy
+        # refuses is the unit tests' to hold; here, that configuring and the tool say the same.
         for name, chain, problem, warning in [
                 ("email", None, "cannot sign connection files: its key usage does not allow digital signatures", None),
-                ("ca", None, "cannot sign connection files: it is a certification authority's certificate", None),
-                ("expired", None, "cannot sign connection files: it expired on ", None),
-                ("future", None, "cannot sign connection files: it is not valid before 2099-01-01", None),
                 ("oldleaf", "oldint", "CN=Old Intermediate on the signer's chain cannot vouch for it: it expired", None),
-                ("server", None, None, True), ("expiring", None, None, True)]:
+                ("expiring", None, None, True)]:
             with self.subTest(certificate=name):
                 chain_options = [f"-DRDPLAUNCH_SIGNING_CHAIN={certificates / chain}.pem"] if chain else []
                 configured = configure("win32", SIGNING / f"certificate-{name}",
