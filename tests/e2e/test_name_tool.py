@@ -108,14 +108,8 @@ class MadeCopy(unittest.TestCase):
             fifo, plain = Path(work) / "fifo", Path(work) / "plain.rdp"
             os.mkfifo(fifo)
             plain.write_bytes(b"full address:s:x\r\n")
-            # arguments, exit code; a FIFO or a device would block or read without end
-            cases = [
-                (["verify", plain, "--cert", fifo], 3), (["verify", plain, "--cert", "/dev/zero"], 3),
-                (["verify", plain, "--cert", "/nonexistent.pem"], 3), (["verify", fifo], 3),
-                (["rdp", name, "--sign", fifo, fifo], 3), (["signatures", "--cert", fifo, "--key", fifo, "--out", plain], 3),
-                (["rdp", name, "--chain", plain], 2), (["rdp", name, "--key-password-file", plain], 2),
-                (["make", "PELTA_8", "alice", "s3cret", "--exe", "", "--out", ""], 2), (["frobnicate"], 2),
-            ]
+            # arguments, exit code; a FIFO would block (which inputs are refused is the unit tests')
+            cases = [(["rdp", name, "--sign", fifo, fifo], 3), (["rdp", name, "--chain", plain], 2), (["frobnicate"], 2)]
             for arguments, exit_code in cases:
                 with self.subTest(arguments=arguments):
                     answer = subprocess.run([NATIVE_BUILD / "rdplaunch-name", *arguments], capture_output=True,

@@ -178,7 +178,8 @@ TEST(IsoTime, WritesEveryDateOfTheProlepticCalendar) {
   for (const auto& [seconds, text] : cases) EXPECT_EQ(IsoTime(seconds), text) << seconds;
 }
 
-// Outside the signature a setting holds only what its row allows, typed and canonical.
+// Outside the signature a setting holds only what its row allows, typed and canonical, and
+// a refusal says why; which values each row allows is the next test's.
 TEST(UnsignedSettingProblem, EachSettingHoldsOnlyWhatItsRowAllows) {
   const struct {
     const char* name;
@@ -195,32 +196,15 @@ TEST(UnsignedSettingProblem, EachSettingHoldsOnlyWhatItsRowAllows) {
       {"smart sizing", "i", "-0", "its value is no valid display setting"},
       {"smart sizing", "i", "", "its value is no valid display setting"},
       {"smart sizing", "i", "1\x80", "its value is no valid display setting"},  // a character outside ASCII
-      {"desktopwidth", "i", "200", ""},
-      {"desktopwidth", "i", "8192", ""},
-      {"desktopwidth", "i", "199", "its value is no valid display setting"},
-      {"desktopwidth", "i", "8193", "its value is no valid display setting"},
       {"desktopwidth", "i", "1234567890", "its value is no valid display setting"},
-      {"session bpp", "i", "24", ""},
-      {"session bpp", "i", "17", "its value is no valid display setting"},
-      {"desktopscalefactor", "i", "500", ""},
-      {"desktopscalefactor", "i", "101", "its value is no valid display setting"},
-      {"keyboardhook", "i", "2", ""},
       {"keyboardhook", "i", "1", "its value sends Windows key combinations to the server"},
-      {"connection type", "i", "7", ""},
       {"connection type", "i", "0", "is not one of those allowed"},
-      {"winposstr", "s", "0,3,0,0,800,600", ""},
       {"winposstr", "s", "0,3,0,0,800", "its value is no valid display setting"},
-      {"winposstr", "s", "0,3,0,0,800,600,1", "its value is no valid display setting"},
       {"winposstr", "s", "0,3,0,0,800,", "its value is no valid display setting"},
-      {"selectedmonitors", "s", "0", ""},
-      {"selectedmonitors", "s", "0,1,2", ""},
-      {"selectedmonitors", "s", "0,,1", "its value is no valid display setting"},
       {"selectedmonitors", "s", "123456789", ""},
       {"selectedmonitors", "s", "1234567890", "its value is no valid display setting"},
-      {"camerastoredirect", "s", "", ""},
       {"camerastoredirect", "s", "*", "'camerastoredirect' is not covered by the signature and its value redirects"},
       {"usbdevicestoredirect", "s", "*", "its value redirects USB devices"},
-      {"audiocapturemode", "i", "0", ""},
       {"audiocapturemode", "i", "1", "its value turns the microphone on"},
       {"redirectwebauthn", "i", "1", "its value redirects security keys"},
       {"redirectlocation", "i", "1", "its value shares the location"},
