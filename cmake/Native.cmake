@@ -106,8 +106,14 @@ target_link_libraries(unit_tests PRIVATE rdplaunch_launcher rdplaunch_tool nlohm
 set(test_certificates ${CMAKE_BINARY_DIR}/test-certificates)
 add_test(NAME test_certificates COMMAND ${CMAKE_SOURCE_DIR}/tests/fixtures/make-certificates.sh ${test_certificates})
 set_tests_properties(test_certificates PROPERTIES FIXTURES_SETUP certificates)
+# Beside the end-to-end tests a unit test takes the lock of a test that shows no box.
+set(RDPLAUNCH_WIN32_BUILD_DIR "" CACHE PATH "Folder of the 32-bit Windows build, for the end-to-end tests")
+set(unit_test_lock)
+if(RDPLAUNCH_WIN32_BUILD_DIR)
+  set(unit_test_lock RESOURCE_LOCK second_core)
+endif()
 gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60 PROPERTIES FIXTURES_REQUIRED certificates
-                     ENVIRONMENT RDPLAUNCH_TEST_CERTIFICATES=${test_certificates})
+                     ENVIRONMENT RDPLAUNCH_TEST_CERTIFICATES=${test_certificates} ${unit_test_lock})
 
 # The tests that replace the global operator new, in a program of their own.
 add_executable(allocation_tests tests/allocation/allocation_test.cpp tests/fakes/allocation_count.cpp
@@ -115,40 +121,47 @@ add_executable(allocation_tests tests/allocation/allocation_test.cpp tests/fakes
 target_include_directories(allocation_tests PRIVATE tests)
 target_link_libraries(allocation_tests PRIVATE rdplaunch_launcher rdplaunch_tool nlohmann_json::nlohmann_json
                                                GTest::gtest GTest::gtest_main)
-gtest_discover_tests(allocation_tests DISCOVERY_TIMEOUT 60)
+gtest_discover_tests(allocation_tests DISCOVERY_TIMEOUT 60 PROPERTIES ${unit_test_lock})
 
 # The end-to-end tests need the Windows builds (presets win32 and win64) and Wine.
-set(RDPLAUNCH_WIN32_BUILD_DIR "" CACHE PATH "Folder of the 32-bit Windows build, for the end-to-end tests")
 set(RDPLAUNCH_WIN64_BUILD_DIR "" CACHE PATH "Folder of the 64-bit Windows build, run where 32-bit Wine cannot")
 if(RDPLAUNCH_WIN32_BUILD_DIR)
   find_package(Python3 REQUIRED COMPONENTS Interpreter)
-  # The suites that run Wine share one prefix and one X server: one at a time. The suites
-  # that only configure and build signed launchers share the test certificate's builds: one
-  # at a time too, but beside a Wine suite, which mostly waits for windows and programs.
-  # They start first and build at the lowest priority, so that Wine's runs keep their pace;
-  # the Wine suite that builds a signed launcher of its own goes last, when the compiler
-  # cache holds what it builds.
+  # Two tests run at a time, and a test takes a lock for what it shares. The suites that
+  # only configure and build signed launchers (lock signing: they share the test
+  # certificate's builds) start first, at the lowest priority; beside them runs one test
+  # that shows no message box (lock second_core): the browser downloads, a Wine suite whose
+  # launchers end without a box, or a unit test. A suite that shows message boxes takes
+  # every lock and runs alone: under a build's load, Wine now and then leaves a program's
+  # first window uncreated. Every suite that runs Wine takes the lock wine (one prefix, one
+  # X server).
   set(e2e_building_suites test_identity test_release test_signed_build)
+  set(e2e_boxless_suites test_browser_download test_name_tool test_signed_files)
+  set(e2e_wineless_suites test_browser_download)
   file(GLOB e2e_suites RELATIVE ${CMAKE_SOURCE_DIR}/tests/e2e ${CMAKE_SOURCE_DIR}/tests/e2e/test_*.py)
   foreach(suite ${e2e_suites})
     get_filename_component(name ${suite} NAME_WE)
     if(name IN_LIST e2e_building_suites)
       set(launch nice -n 19)
-      set(lock signing)
+      set(locks signing)
       set(cost 500)
+    elseif(name IN_LIST e2e_boxless_suites)
+      set(launch)
+      set(locks second_core)
+      if(NOT name IN_LIST e2e_wineless_suites)
+        list(APPEND locks wine)
+      endif()
+      set(cost 300)
     else()
       set(launch)
-      set(lock wine)
-      set(cost 200)
-      if(name STREQUAL "test_signed_files")
-        set(cost 100)
-      endif()
+      set(locks wine signing second_core)
+      set(cost 100)
     endif()
     add_test(NAME e2e.${name}
       COMMAND ${launch} ${Python3_EXECUTABLE} -m unittest -v ${name}
       WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/e2e)
     set_tests_properties(e2e.${name} PROPERTIES
       ENVIRONMENT "RDPLAUNCH_WIN32_BUILD_DIR=${RDPLAUNCH_WIN32_BUILD_DIR};RDPLAUNCH_WIN64_BUILD_DIR=${RDPLAUNCH_WIN64_BUILD_DIR};RDPLAUNCH_NATIVE_BUILD_DIR=${CMAKE_BINARY_DIR}"
-      TIMEOUT 900 RESOURCE_LOCK ${lock} COST ${cost})
+      TIMEOUT 900 RESOURCE_LOCK "${locks}" COST ${cost})
   endforeach()
 endif()
