@@ -54,20 +54,13 @@ class StressedNames(unittest.TestCase):
         else:
             self.assert_connected(result, b"alice", b"s3cret")
 
-    def test_names_with_spaces_cyrillic_and_duplicate_markers_connect(self):
+    def test_names_with_spaces_at_the_ends_and_a_doubled_dollar_connect(self):
         for name, user, password in [
-            ("PELTA_8$Иван Петров$секрет$ (1).exe", "Иван Петров", "секрет"),
             ("PELTA_8$ alice $ s3 cret $.exe", " alice ", " s3 cret "),
             ("PELTA_8$alice$pa$$word$.exe", "alice", "pa"),  # a '$' ends the password field
         ]:
             with self.subTest(name=name):
                 self.assert_connected(SESSION.run(name), user.encode("cp1251"), password.encode("cp1251"))
-
-    def test_an_empty_key_asks_not_to_rename(self):
-        result = SESSION.run("$alice$s3cret$.exe")
-        self.assertEqual(result.exit_code, 2)
-        self.assertEqual(result.tools, [])
-        self.assertEqual(result.desktop, {})
 
 
 if __name__ == "__main__":
