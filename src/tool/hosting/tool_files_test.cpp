@@ -320,7 +320,8 @@ TEST_F(ToolCommandsTest, CommandsAnswerWhatTheHelpSays) {
 
 // The signing commands from their command lines: identity says in JSON what a signed build's
 // configuration reads, a key's passphrase file handed on; verify tells by its exit code a
-// checked publisher from an unchecked one, another publisher and a changed file.
+// checked publisher from an unchecked one, another publisher and a changed file, and names
+// the signer and its path.
 TEST_F(ToolCommandsTest, SigningCommandsAnswerByTheirExitCodes) {
   testing::PutTestCertificates(folder_ / "certificates");
   const auto certificate = [&](const char* name) { return Path("certificates/" + std::string(name)); };
@@ -355,6 +356,9 @@ TEST_F(ToolCommandsTest, SigningCommandsAnswerByTheirExitCodes) {
         {{"verify", Path("changed.rdp"), "--cert", certificate("a.pem")}, kExitRefused}}) {
     EXPECT_EQ(Answered(arguments).exitCode, exitCode) << arguments.back();
   }
+  const json verified = json::parse(AnswerJson(Answered({"verify", file, "--cert", certificate("a.pem"), "--json"})));
+  EXPECT_EQ(verified["publisher"], "CN=Unit Test Publisher");
+  EXPECT_EQ(verified["chain"], json::array({"CN=Unit Test Publisher"}));
 }
 
 // Each line's answer: a request is read exactly as written, or refused for its own reason,
