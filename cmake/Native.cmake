@@ -129,12 +129,11 @@ if(RDPLAUNCH_WIN32_BUILD_DIR)
   find_package(Python3 REQUIRED COMPONENTS Interpreter)
   # Two tests run at a time, and a test takes a lock for what it shares. The suites that
   # only configure and build signed launchers (lock signing: they share the test
-  # certificate's builds) start first, at the lowest priority; beside them runs one test
-  # that shows no message box (lock second_core): the browser downloads, a Wine suite whose
-  # launchers end without a box, or a unit test. A suite that shows message boxes takes
-  # every lock and runs alone: under a build's load, Wine now and then leaves a program's
-  # first window uncreated. Every suite that runs Wine takes the lock wine (one prefix, one
-  # X server).
+  # certificate's builds) start first; beside them runs one test that shows no message box
+  # (lock second_core): the browser downloads, a Wine suite whose launchers end without a
+  # box, or a unit test. A suite that shows message boxes takes every lock and runs alone:
+  # under a build's load, Wine now and then leaves a program's first window uncreated.
+  # Every suite that runs Wine takes the lock wine (one prefix, one X server).
   set(e2e_building_suites test_identity test_release test_signed_build)
   set(e2e_boxless_suites test_browser_download test_name_tool test_signed_files)
   set(e2e_wineless_suites test_browser_download)
@@ -142,23 +141,20 @@ if(RDPLAUNCH_WIN32_BUILD_DIR)
   foreach(suite ${e2e_suites})
     get_filename_component(name ${suite} NAME_WE)
     if(name IN_LIST e2e_building_suites)
-      set(launch nice -n 19)
       set(locks signing)
       set(cost 500)
     elseif(name IN_LIST e2e_boxless_suites)
-      set(launch)
       set(locks second_core)
       if(NOT name IN_LIST e2e_wineless_suites)
         list(APPEND locks wine)
       endif()
       set(cost 300)
     else()
-      set(launch)
       set(locks wine signing second_core)
       set(cost 100)
     endif()
     add_test(NAME e2e.${name}
-      COMMAND ${launch} ${Python3_EXECUTABLE} -m unittest -v ${name}
+      COMMAND ${Python3_EXECUTABLE} -m unittest -v ${name}
       WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/e2e)
     set_tests_properties(e2e.${name} PROPERTIES
       ENVIRONMENT "RDPLAUNCH_WIN32_BUILD_DIR=${RDPLAUNCH_WIN32_BUILD_DIR};RDPLAUNCH_WIN64_BUILD_DIR=${RDPLAUNCH_WIN64_BUILD_DIR};RDPLAUNCH_NATIVE_BUILD_DIR=${CMAKE_BINARY_DIR}"
