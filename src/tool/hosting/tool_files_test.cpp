@@ -339,6 +339,20 @@ TEST_F(ToolCommandsTest, SigningCommandsAnswerByTheirExitCodes) {
                                        certificate("encrypted.key"), "--key-password-file", Path("passphrase")})));
   EXPECT_EQ(opened["valid"], true) << opened.dump();
   EXPECT_TRUE(opened["warning"].is_null());
+  EXPECT_EQ(json::parse(AnswerJson(
+                Answered({"identity", "--json", "--cert", certificate("leaf.pem"), "--key", certificate("leaf.key"),
+                          "--chain", certificate("unrelated-chain.pem")})))["left_out"],
+            json::array({"CN=Another Publisher"}));
+  // The signatures header is readable by all, as the umask lets it be.
+  const mode_t mask = umask(022);
+  EXPECT_EQ(Answered({"signatures", "--cert", certificate("a.pem"), "--key", certificate("a.key"), "--out",
+                      Path("signatures.h")})
+                .exitCode,
+            kExitDone);
+  umask(mask);
+  struct stat header {};
+  ASSERT_EQ(stat(Path("signatures.h").c_str(), &header), 0);
+  EXPECT_EQ(header.st_mode & 0777, 0644u);
 
   ASSERT_EQ(Answered({"rdp", "PELTA_8$a$b$.exe", "--out", folder_.string(), "--sign", certificate("a.pem"),
                       certificate("a.key")})

@@ -105,6 +105,7 @@ TEST(ParseCommandLine, TheReadmeShowsEveryUsageLineAndExitCode) {
     EXPECT_NE(readme.find(line), std::string::npos) << line;
     EXPECT_NE(HelpText().find(std::to_string(row.code) + "  " + std::string(row.meaning)), std::string::npos);
   }
+  EXPECT_NE(HelpText().find("at most 1 MiB (the launcher of --exe: 16 MiB)"), std::string::npos) << HelpText();
 }
 
 TEST(ToolText, JsonAndTextAreValidUtf8AndSafeOnATerminal) {
