@@ -1,8 +1,53 @@
 # Native build: the hosting service's tool, unit tests of the launcher's portable code
 # against the fake platform, and the end-to-end tests that run the Windows build under Wine.
-# The tool's own code: signing and checking connection files with OpenSSL, requests read
+# The tool's own code: signing and checking connection files with OpenSSL (a library of
+# its own, which the fuzz targets take alone), and its commands, whose requests are read
 # with nlohmann/json. Never part of the launcher.
 find_package(OpenSSL 3 REQUIRED COMPONENTS Crypto)
+add_library(rdplaunch_signing STATIC
+  src/tool/signing/certificate_path.cpp
+  src/tool/signing/rdp_signing.cpp
+  src/tool/signing/signatures_header.cpp
+  src/tool/signing/signed_file_reader.cpp
+  src/tool/signing/signed_message.cpp
+  src/tool/signing/signing_policy.cpp
+)
+target_include_directories(rdplaunch_signing PUBLIC src/tool)
+target_link_libraries(rdplaunch_signing PUBLIC rdplaunch_shared OpenSSL::Crypto)
+# A signed build compiles the tool at -O3 (Release) at configure time, where GCC 12 warns of
+# overlapping copies that -O2 never inlines far enough to see: the developers' build
+# compiles the same code so too, so that such a warning stops this build first.
+if(CMAKE_BUILD_TYPE STREQUAL "RelWithDebInfo")
+  target_compile_options(rdplaunch_signing PRIVATE -O3)
+  target_compile_options(rdplaunch_shared PRIVATE -O3)
+endif()
+
+# The fake platform that the launcher's portable code runs on in the tests and fuzz targets.
+add_library(rdplaunch_fake_platform STATIC EXCLUDE_FROM_ALL tests/fakes/fake_platform.cpp)
+target_include_directories(rdplaunch_fake_platform PUBLIC tests)
+target_link_libraries(rdplaunch_fake_platform PUBLIC rdplaunch_launcher)
+
+# libFuzzer targets (clang): arbitrary launcher names, failure texts and signed files.
+option(RDPLAUNCH_FUZZ "Build the fuzz targets instead of the tool and the tests (needs clang)" OFF)
+if(RDPLAUNCH_FUZZ)
+  foreach(library rdplaunch_shared rdplaunch_launcher rdplaunch_signing rdplaunch_fake_platform)
+    target_compile_options(${library} PRIVATE -fsanitize=fuzzer-no-link)
+  endforeach()
+  foreach(fuzzer launch_name_fuzzer failure_text_fuzzer)
+    add_executable(${fuzzer} fuzz/${fuzzer}.cpp)
+    target_link_libraries(${fuzzer} PRIVATE rdplaunch_fake_platform)
+  endforeach()
+  foreach(fuzzer signed_file_reader_fuzzer signed_file_fuzzer)
+    add_executable(${fuzzer} fuzz/${fuzzer}.cpp)
+    target_link_libraries(${fuzzer} PRIVATE rdplaunch_signing)
+  endforeach()
+  foreach(fuzzer launch_name_fuzzer failure_text_fuzzer signed_file_reader_fuzzer signed_file_fuzzer)
+    target_compile_options(${fuzzer} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${fuzzer} PRIVATE -fsanitize=fuzzer)
+  endforeach()
+  return()
+endif()
+
 find_package(nlohmann_json 3 REQUIRED)
 find_package(ICU 60 REQUIRED COMPONENTS uc)
 add_library(rdplaunch_tool STATIC
@@ -20,21 +65,10 @@ add_library(rdplaunch_tool STATIC
   src/tool/hosting/tool_inputs.cpp
   src/tool/hosting/tool_parse.cpp
   src/tool/hosting/tool_text.cpp
-  src/tool/signing/certificate_path.cpp
-  src/tool/signing/rdp_signing.cpp
-  src/tool/signing/signatures_header.cpp
-  src/tool/signing/signed_file_reader.cpp
-  src/tool/signing/signed_message.cpp
-  src/tool/signing/signing_policy.cpp
 )
-target_include_directories(rdplaunch_tool PUBLIC src/tool)
-target_link_libraries(rdplaunch_tool PUBLIC rdplaunch_shared OpenSSL::Crypto PRIVATE nlohmann_json::nlohmann_json ICU::uc)
-# A signed build compiles the tool at -O3 (Release) at configure time, where GCC 12 warns of
-# overlapping copies that -O2 never inlines far enough to see: the developers' build
-# compiles the same code so too, so that such a warning stops this build first.
+target_link_libraries(rdplaunch_tool PUBLIC rdplaunch_signing PRIVATE nlohmann_json::nlohmann_json ICU::uc)
 if(CMAKE_BUILD_TYPE STREQUAL "RelWithDebInfo")
   target_compile_options(rdplaunch_tool PRIVATE -O3)
-  target_compile_options(rdplaunch_shared PRIVATE -O3)
 endif()
 add_executable(rdplaunch-name src/tool/hosting/name_tool_main.cpp)
 target_link_libraries(rdplaunch-name PRIVATE rdplaunch_tool)
@@ -45,37 +79,12 @@ if(RDPLAUNCH_TOOLS_ONLY)
   return()
 endif()
 
-# libFuzzer targets (clang): arbitrary launcher names, failure texts and signed files.
-option(RDPLAUNCH_FUZZ "Build the fuzz targets instead of the tests (needs clang)" OFF)
-if(RDPLAUNCH_FUZZ)
-  foreach(library rdplaunch_shared rdplaunch_launcher rdplaunch_tool)
-    target_compile_options(${library} PRIVATE -fsanitize=fuzzer-no-link)
-  endforeach()
-  foreach(fuzzer launch_name_fuzzer failure_text_fuzzer)
-    add_executable(${fuzzer} fuzz/${fuzzer}.cpp tests/fakes/fake_platform.cpp)
-    target_include_directories(${fuzzer} PRIVATE tests)
-    target_compile_options(${fuzzer} PRIVATE -fsanitize=fuzzer)
-    target_link_options(${fuzzer} PRIVATE -fsanitize=fuzzer)
-    target_link_libraries(${fuzzer} PRIVATE rdplaunch_launcher)
-  endforeach()
-  add_executable(signed_file_reader_fuzzer fuzz/signed_file_reader_fuzzer.cpp)
-  target_compile_options(signed_file_reader_fuzzer PRIVATE -fsanitize=fuzzer)
-  target_link_options(signed_file_reader_fuzzer PRIVATE -fsanitize=fuzzer)
-  target_link_libraries(signed_file_reader_fuzzer PRIVATE rdplaunch_tool)
-  add_executable(signed_file_fuzzer fuzz/signed_file_fuzzer.cpp)
-  target_compile_options(signed_file_fuzzer PRIVATE -fsanitize=fuzzer)
-  target_link_options(signed_file_fuzzer PRIVATE -fsanitize=fuzzer)
-  target_link_libraries(signed_file_fuzzer PRIVATE rdplaunch_tool)
-  return()
-endif()
-
 enable_testing()
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
 add_executable(unit_tests
   tests/fakes/expected_files.cpp
-  tests/fakes/fake_platform.cpp
   tests/fakes/test_certificates.cpp
   src/launcher/desktop/connection_file_writer_test.cpp
   src/launcher/failure/failure_reporting_test.cpp
@@ -100,7 +109,7 @@ target_compile_definitions(unit_tests PRIVATE RDPLAUNCH_EXPECTED_DIR="${CMAKE_SO
                                               RDPLAUNCH_FIXTURES_DIR="${CMAKE_SOURCE_DIR}/tests/fixtures"
                                               RDPLAUNCH_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
                                               RDPLAUNCH_CXX_COMPILER="${CMAKE_CXX_COMPILER}")
-target_link_libraries(unit_tests PRIVATE rdplaunch_launcher rdplaunch_tool nlohmann_json::nlohmann_json GTest::gtest
+target_link_libraries(unit_tests PRIVATE rdplaunch_fake_platform rdplaunch_tool nlohmann_json::nlohmann_json GTest::gtest
                                          GTest::gtest_main)
 # The test certificates are made once per test run, before the tests that copy them.
 set(test_certificates ${CMAKE_BINARY_DIR}/test-certificates)
@@ -116,12 +125,15 @@ gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 60 PROPERTIES FIXTURES_REQUIRE
                      ENVIRONMENT RDPLAUNCH_TEST_CERTIFICATES=${test_certificates} ${unit_test_lock})
 
 # The tests that replace the global operator new, in a program of their own.
-add_executable(allocation_tests tests/allocation/allocation_test.cpp tests/fakes/allocation_count.cpp
-                                tests/fakes/fake_platform.cpp)
+add_executable(allocation_tests tests/allocation/allocation_test.cpp tests/fakes/allocation_count.cpp)
 target_include_directories(allocation_tests PRIVATE tests)
-target_link_libraries(allocation_tests PRIVATE rdplaunch_launcher rdplaunch_tool nlohmann_json::nlohmann_json
+target_link_libraries(allocation_tests PRIVATE rdplaunch_fake_platform rdplaunch_tool nlohmann_json::nlohmann_json
                                                GTest::gtest GTest::gtest_main)
 gtest_discover_tests(allocation_tests DISCOVERY_TIMEOUT 60 PROPERTIES ${unit_test_lock})
+# The test programs' own code is compiled without optimization, in about two thirds of the
+# time; the code they test keeps the build's flags.
+target_compile_options(unit_tests PRIVATE -O0)
+target_compile_options(allocation_tests PRIVATE -O0)
 
 # The end-to-end tests need the Windows builds (presets win32 and win64) and Wine.
 set(RDPLAUNCH_WIN64_BUILD_DIR "" CACHE PATH "Folder of the 64-bit Windows build, run where 32-bit Wine cannot")

@@ -8,6 +8,9 @@ cd "$(dirname "$0")/.."
 seconds=${1:-30}
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
+# The seed files are made by the tool of the native build (the fuzz build has no tool).
+cmake --preset native >/dev/null
+cmake --build --preset native --target rdplaunch-name
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 # The signed-file target starts from files signed for this run: a certificate and key made
@@ -18,7 +21,7 @@ openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=Fuzz Publisher' -ke
   -out "$scratch/cert.pem" >/dev/null 2>&1 </dev/null
 export RDPLAUNCH_FUZZ_CERT="$scratch/cert.pem"
 for key in PELTA_8 PELTA_NRD PELTA_8_CP_Online; do
-  build/fuzz/rdplaunch-name rdp "$key\$a\$b\$.exe" --sign "$scratch/cert.pem" "$scratch/key.pem" \
+  build/native/rdplaunch-name rdp "$key\$a\$b\$.exe" --sign "$scratch/cert.pem" "$scratch/key.pem" \
     >"$scratch/signed_file/$key.rdp"
 done
 # The reader of signed files, without cryptography, starts from the same files.
