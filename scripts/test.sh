@@ -11,6 +11,10 @@ scripts/install-deps.sh
 export CCACHE_DIR="$PWD/build/ccache" CCACHE_BASEDIR="$PWD" CMAKE_C_COMPILER_LAUNCHER=ccache \
   CMAKE_CXX_COMPILER_LAUNCHER=ccache
 scripts/build.sh sanitize
+# The signing tests' certificates (some 45 RSA keys), made once for every test program below.
+rm -rf build/test-certificates
+tests/fixtures/make-certificates.sh build/test-certificates
+export RDPLAUNCH_MADE_CERTIFICATES="$PWD/build/test-certificates"
 
 echo "== formatting"
 git ls-files -- 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'tests/*.c' 'fuzz/*.cpp' 'bench/*.cpp' |
