@@ -1,6 +1,7 @@
 """The executable's identity: manifest, version information, icon and Authenticode
 signature, read from the built file."""
 
+import shutil
 import subprocess
 import tempfile
 import unittest
@@ -10,7 +11,7 @@ from pathlib import Path
 import pefile
 
 from test_hardening import SIZE_LIMIT
-from signed_build import words, PUBLISHER, PRODUCT_NAME, configure, signed_build, test_certificate
+from signed_build import words, PUBLISHER, PRODUCT_NAME, SIGNING, configure, signed_build, test_certificate
 from wine_harness import name_tool
 from wine_target import WIN32_BUILD
 
@@ -90,7 +91,11 @@ class SigningConfiguration(unittest.TestCase):
                  f"signing cannot start: the key {other_key} does not belong to the certificate {cert}"),
             ]:
                 with self.subTest(problem=problem):
-                    configured = configure("win32", Path(folder) / "build", *options)
+                    # Beside the other signed builds, at their depth: the compiler cache then
+                    # has the native tool that the last row builds.
+                    build = SIGNING / "setup-problems"
+                    shutil.rmtree(build, ignore_errors=True)
+                    configured = configure("win32", build, *options)
                     self.assertNotEqual(configured.returncode, 0)
                     self.assertIn(problem, words(configured.stderr))
 
