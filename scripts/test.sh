@@ -5,11 +5,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-# The end-to-end tests configure and build the same sources in many folders (each signed
-# configuration builds the native tool again): a compiler cache in the build folder, with
-# paths taken relative to the checkout, compiles each once per run.
-export CCACHE_DIR="$PWD/build/ccache" CCACHE_BASEDIR="$PWD" CMAKE_C_COMPILER_LAUNCHER=ccache \
-  CMAKE_CXX_COMPILER_LAUNCHER=ccache
 scripts/build.sh sanitize
 # The signing tests' certificates (some 45 RSA keys), made once for every test program below.
 rm -rf build/test-certificates
@@ -26,5 +21,11 @@ ctest --preset sanitize -j2
 echo "== fuzzing"
 scripts/fuzz.sh 30
 
+# The end-to-end tests configure and build the same sources in many folders of one depth
+# (each signed configuration builds the native tool again): a compiler cache in the build
+# folder, with paths taken relative to the checkout, compiles each once per run. The builds
+# above have nothing to share with them or each other, and compile faster without it.
+export CCACHE_DIR="$PWD/build/ccache" CCACHE_BASEDIR="$PWD" CMAKE_C_COMPILER_LAUNCHER=ccache \
+  CMAKE_CXX_COMPILER_LAUNCHER=ccache
 echo "== unit and end-to-end tests, $(python3 tests/e2e/wine_target.py)"
 ctest --preset native

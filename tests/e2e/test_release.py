@@ -14,7 +14,7 @@ from wine_harness import WORK
 OPTIONS = ("-DRDPLAUNCH_BUILD_TEST_PROGRAMS=OFF",)
 # A second builder: another folder, time zone, language and umask, and no date given. It
 # compiles everything itself: a compiler cache would hand it the objects of the first (which
-# may take them from the cache: objects compiled in another folder, build/win32).
+# may take them from the cache, compiled by another build in a folder of the same depth).
 ELSEWHERE = {**{k: v for k, v in os.environ.items() if k != "SOURCE_DATE_EPOCH"}, "CCACHE_DISABLE": "1",
              "TZ": "Asia/Tokyo", "LANG": "ja_JP.UTF-8", "LC_ALL": "ja_JP.UTF-8"}
 
