@@ -1,5 +1,6 @@
 """The connection file on the desktop, and what happens when it cannot be written."""
 
+import contextlib
 import unittest
 
 from expectations import PROFILES, profile_file
@@ -47,15 +48,13 @@ class WriteFailures(unittest.TestCase):
 
     def test_a_file_another_program_holds_open_stays_as_it_was(self):
         name, _ = profile_file(ROW_1)
-        holders = []
+        with contextlib.ExitStack() as holding:
+            def hold(desktop):
+                path = desktop / unix_name(name)
+                path.write_bytes(b"kept")
+                holding.enter_context(SESSION.hold_file(path))
 
-        def hold(desktop):
-            path = desktop / unix_name(name)
-            path.write_bytes(b"kept")
-            holders.append(SESSION.hold_file(path, 8000))
-
-        result = SESSION.run("PELTA_8$alice$s3cret$.exe", prepare=hold)
-        holders[0].wait(timeout=60)
+            result = SESSION.run("PELTA_8$alice$s3cret$.exe", prepare=hold)
         self.assert_failed(result, b"I/O error 32.", {name: b"kept"})
 
     def test_a_full_disk_leaves_no_file_behind(self):

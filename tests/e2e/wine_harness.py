@@ -14,6 +14,7 @@ program's first window uncreated (its box never appeared).
 """
 
 import atexit
+import contextlib
 import os
 import re
 import shutil
@@ -258,15 +259,19 @@ class WineSession:
             command = self.wine("reg", "add", key, "/v", "Version", "/d", version, "/f")
         subprocess.run(command, env=self.env(), timeout=120, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
-    def hold_file(self, path, milliseconds=15000):
-        """Starts a Windows program that holds the file open without write sharing."""
-        holder = subprocess.Popen(self.wine(BUILD / "hold_file.exe", to_windows_path(path), milliseconds),
-                                  env=self.env(), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        held = holder.stdout.readline().strip() == b"held"
-        holder.stdout.close()
-        if not held:
-            raise RuntimeError(f"could not hold {path} open")
-        return holder
+    @contextlib.contextmanager
+    def hold_file(self, path):
+        """Holds the file open without write sharing, by a Windows program, while the block runs."""
+        holder = subprocess.Popen(self.wine(BUILD / "hold_file.exe", to_windows_path(path)), env=self.env(),
+                                  stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        try:
+            if holder.stdout.readline().strip() != b"held":
+                raise RuntimeError(f"could not hold {path} open")
+            yield
+        finally:
+            holder.stdout.close()
+            holder.stdin.close()  # its end of input lets it close the file and end
+            holder.wait(timeout=60)
 
     def new_run_folder(self):
         """A new folder for one run. Run folders stand in a short temporary folder of the
