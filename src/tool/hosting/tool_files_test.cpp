@@ -414,6 +414,7 @@ TEST_F(BatchTest, ABatchAnswersEveryLineExactlyAndNeverStops) {
        R"({"command": "check", "name": "PELTA_8$a$s3cret$.exe"})",
        "the request starts with a byte order mark"},
       {exactly + "\r", ""},
+      {R"({"command": "identity"})", "the command of a request is \"make\" or \"check\""},
   };
   std::string input;
   for (const auto& c : cases) input += c.line + "\n";

@@ -106,6 +106,11 @@ TEST(ReadSignedFile, RefusesWhatAClientCouldReadOtherwiseWithItsReason) {
       EXPECT_NE(refusal.find(c.reason), std::string::npos) << c.what << ": " << refusal;
     }
   }
+  const std::string twenty = twentyOne.substr(0, twentyOne.find("x21"));
+  EXPECT_TRUE(ReadSignedFile(FileWith(twenty))
+                  .refusal.ends_with("'x20' is no setting this check knows, and the "
+                                     "signature does not cover it"))
+      << "twenty refused are all named, and none counted";
 }
 
 // Every setting a client only trusts when it is signed (written out by hand in
