@@ -5,10 +5,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-scripts/build.sh sanitize
-# The signing tests' certificates (some 45 RSA keys), made once for every test program below.
+# The signing tests' certificates (some 45 RSA keys), made once for every test program below,
+# beside the builds: their configuration steps leave a core idle.
 rm -rf build/test-certificates
-tests/fixtures/make-certificates.sh build/test-certificates
+tests/fixtures/make-certificates.sh build/test-certificates &
+certificates=$!
+scripts/build.sh sanitize
+wait "$certificates"
 export RDPLAUNCH_MADE_CERTIFICATES="$PWD/build/test-certificates"
 
 echo "== formatting"
