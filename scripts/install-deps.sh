@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing rdplaunch needs on Debian 12, if it is missing:
 # the native compiler and GoogleTest, MinGW-w64 for the 32-bit and 64-bit Windows
-# builds, Wine (64-bit, and 32-bit through the i386 architecture where it can be added:
-# harmless on a host that cannot run it), an X server and xdotool for message boxes,
+# builds, Wine (64-bit, and 32-bit through the i386 architecture where it can be had:
+# optional, and harmless on a host that cannot run it), an X server and xdotool for message boxes,
 # the locales that give Wine's programs code pages 1251, 1252 and 932, clang's
 # libFuzzer, OpenSSL, osslsigncode and pefile for signing and checking what is signed, ICU
 # for the tool's Unicode character categories, ccache (the end-to-end tests configure and
@@ -22,27 +22,48 @@ need_root() {
   fi
 }
 
-# 32-bit Wine comes from the i386 architecture; a host where it cannot be added still
-# gets everything else, and the tests then run the 64-bit build.
+# 32-bit Wine comes from the i386 architecture. It is optional: a host where the
+# architecture cannot be added, or where its packages cannot be had (the i386 index out of
+# step on a mirror's bad day), still gets everything else, and the tests then run the
+# 64-bit build, as on a host that cannot run 32-bit programs.
+optional=()
 if dpkg --print-foreign-architectures | grep -qx i386 || { [[ $(id -u) -eq 0 ]] && dpkg --add-architecture i386; }; then
-  packages+=(wine32:i386)
+  optional+=(wine32:i386)
 fi
+
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
 missing=()
 for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+  installed "$package" || missing+=("$package")
+done
+missing_optional=()
+for package in "${optional[@]}"; do
+  installed "$package" || missing_optional+=("$package")
 done
 
-if ((${#missing[@]})); then
-  echo "install-deps: installing ${missing[*]}"
-  need_root "installing ${missing[*]}"
+apt_install() {
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" >/dev/null
+}
+
+if ((${#missing[@]} + ${#missing_optional[@]})); then
+  echo "install-deps: installing ${missing[*]} ${missing_optional[*]}"
+  need_root "installing ${missing[*]} ${missing_optional[*]}"
+  # A failed update may still leave every list the packages need (one architecture's index
+  # out of step): then the native architecture's lists alone are updated, and the install
+  # below says whether what it needs could be had.
   if ! apt-get update -qq; then
-    echo "install-deps: 'apt-get update' failed: is Debian's package archive reachable?" >&2
+    echo "install-deps: 'apt-get update' failed; updating the $(dpkg --print-architecture) lists alone" >&2
+    apt-get update -qq -o APT::Architectures="$(dpkg --print-architecture)" ||
+      echo "install-deps: 'apt-get update' failed again; trying with the lists at hand" >&2
+  fi
+  if ((${#missing[@]})) && ! apt_install "${missing[@]}"; then
+    echo "install-deps: 'apt-get install ${missing[*]}' failed (is Debian's package archive reachable?); see the messages above" >&2
     exit 1
   fi
-  if ! DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null; then
-    echo "install-deps: 'apt-get install ${missing[*]}' failed; see the messages above" >&2
-    exit 1
+  if ((${#missing_optional[@]})) && ! apt_install "${missing_optional[@]}"; then
+    echo "install-deps: ${missing_optional[*]} cannot be installed now; going on without it:" \
+      "the end-to-end tests run the 64-bit build" >&2
   fi
 fi
 
