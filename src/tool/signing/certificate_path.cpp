@@ -108,7 +108,8 @@ class PathSearch {
     if (Walk()) return std::move(found_);
     if (!firstRefused_.problem.empty()) return std::move(firstRefused_);
     SignerPath none;
-    none.problem = "the signer's certificate does not lead to a trusted one: unable to get local issuer certificate";
+    none.problem = "the signer's path does not lead to a trusted certificate";
+    none.untrusted = true;
     return none;
   }
 

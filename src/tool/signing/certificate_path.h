@@ -32,6 +32,7 @@ struct SignerPath {
   std::vector<X509*> certificates;      // the signer, then each issuer up to the top; borrowed
   std::vector<CertificateFacts> facts;  // the same certificates as the policy judged them
   std::string problem;                  // why no path can sign, or nothing
+  bool untrusted = false;               // no path reached a trusted certificate (the problem says so)
 };
 
 // The first path, from the signer up through the bundle, that passes path validation and

@@ -34,13 +34,15 @@ using Certificate = Owned<X509, X509_free>;
 using Key = Owned<EVP_PKEY, EVP_PKEY_free>;
 using Cms = Owned<CMS_ContentInfo, CMS_ContentInfo_free>;
 
+// OpenSSL's reason for its last error, in words after the library's name: its packed
+// error code tells a reader nothing.
 std::string OpenSslError() {
   const unsigned long code = ERR_get_error();
   ERR_clear_error();
-  if (code == 0) return "unknown error";
-  char text[256];
-  ERR_error_string_n(code, text, sizeof text);
-  return text;
+  const char* reason = code == 0 ? nullptr : ERR_reason_error_string(code);
+  if (reason == nullptr) return "OpenSSL gave no reason";
+  const char* library = ERR_lib_error_string(code);
+  return library == nullptr ? std::string(reason) : std::string(reason) + " (" + library + ")";
 }
 
 Bio MemoryOf(std::string_view bytes) { return Bio(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size()))); }
@@ -158,7 +160,8 @@ std::variant<SigningIdentity, IdentityProblem> SigningIdentity::Load(const Signi
     const std::string error = OpenSslError();
     if (files.key.text.find("ENCRYPTED") != std::string::npos) {
       return unreadable(passphrase ? "the passphrase in " + files.passphrasePath + " does not open the key " + keyPath
-                                   : "the key " + keyPath + " is encrypted: give its passphrase in a file");
+                                   : "the key " + keyPath +
+                                         " is encrypted: give its passphrase (a file or an environment variable)");
     }
     return unreadable(keyPath + " is not a PEM private key: " + error);
   }
@@ -230,7 +233,7 @@ std::string SignedConnectionFileContent(const SigningIdentity& identity, const C
 // The signature is checked over the message the strict reader took from the file's exact
 // bytes (signed_file_reader.cpp); its digest and the signer's whole chain by the signing
 // policy (signing_policy.cpp).
-SignatureCheck CheckSignedFile(std::string_view fileBytes, std::string_view trustedPem) {
+SignatureCheck CheckSignedFile(std::string_view fileBytes, std::string_view trustedPem, std::string_view trustedName) {
   const SignedFileReading reading = ReadSignedFile(fileBytes);
   if (!reading.refusal.empty()) return Bad(reading.refusal);
   const auto* der = reinterpret_cast<const unsigned char*>(reading.der.data());
@@ -256,6 +259,7 @@ SignatureCheck CheckSignedFile(std::string_view fileBytes, std::string_view trus
     if (sk_X509_num(trusted.get()) == 0) return Bad("the trusted certificates hold no PEM certificate");
   }
   const SignerPath path = FindSignerPath(signer, carried.get(), trusted.get(), Now());
+  if (path.untrusted) return Bad("the signer's path does not lead to " + std::string(trustedName));
   if (!path.problem.empty()) return Bad(path.problem);
   SignatureCheck check;
   check.good = true;

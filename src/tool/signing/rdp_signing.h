@@ -99,8 +99,10 @@ struct SignatureCheck {
 // differently from what was signed or the signing policy does not allow, and verifies the
 // signature; the signer's chain must lead to one of the certificates in trustedPem when
 // it is given. Without it, a valid signature says nothing of who made it
-// (publisherChecked stays false).
-SignatureCheck CheckSignedFile(std::string_view fileBytes, std::string_view trustedPem);
+// (publisherChecked stays false). A path that leads to none of them is refused naming
+// trustedName (the file they came from).
+SignatureCheck CheckSignedFile(std::string_view fileBytes, std::string_view trustedPem,
+                               std::string_view trustedName = "a trusted certificate");
 
 // How many PEM certificates the text holds.
 std::size_t CertificateCount(std::string_view pem);

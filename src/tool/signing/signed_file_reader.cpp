@@ -4,7 +4,9 @@
 // is lost in a conversion and the time is linear.
 #include "signing/signed_file_reader.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdint>
 #include <optional>
 #include <set>
@@ -159,7 +161,19 @@ std::string DecodeUnits(std::string_view fileBytes, std::u16string& text) {
   if (fileBytes.size() > kMaxSignedFileSize) {
     return "the file is larger than " + std::to_string(kMaxSignedFileSize) + " bytes";
   }
-  if (!fileBytes.starts_with(kUtf16ByteOrderMark)) return "the file is not UTF-16LE with a byte order mark";
+  if (!fileBytes.starts_with(kUtf16ByteOrderMark)) {
+    // A file that nowhere names a signature, in one byte or two a character, is one of the
+    // launcher's unsigned files, and is said to be no more than that.
+    const auto names = [&](std::string_view name) {
+      return std::search(fileBytes.begin(), fileBytes.end(), name.begin(), name.end(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) == b;
+             }) != fileBytes.end();
+    };
+    std::string wide;
+    for (const char c : kSignatureName) wide.append({c, '\0'});
+    return names(kSignatureName) || names(wide) ? "the file is not UTF-16LE with a byte order mark"
+                                                : "the file is not signed";
+  }
   if (fileBytes.size() % 2 != 0) return "the file has an odd number of bytes: it is not UTF-16";
   text.reserve(fileBytes.size() / 2);
   for (std::size_t i = 2; i < fileBytes.size(); i += 2) {

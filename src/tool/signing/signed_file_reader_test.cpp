@@ -82,6 +82,8 @@ TEST(ReadSignedFile, RefusesWhatAClientCouldReadOtherwiseWithItsReason) {
       {"a high surrogate before another unit", units(std::string("\x3D\xD8x\0", 4)), "no character"},
       {"a NUL character after the last line", file + std::string(2, '\0'), "does not end with CR LF"},
       {"no byte order mark", file.substr(2), "not UTF-16LE with a byte order mark"},
+      {"a signature in one byte a character", "full address:s:x\r\nSignature:s:AQAB\r\n", "not UTF-16LE"},
+      {"an unsigned file", "full address:s:x\r\n", "the file is not signed"},
       // What the signature leaves out is the policy's to judge (signing_policy_test.cpp), by the
       // name as a client reads it and the type and value as the line gives them.
       {"a domain", FileWith(" Domain :s:x\r\n"), "'domain' is not covered by the signature and carries an account"},
