@@ -57,6 +57,7 @@ add_library(rdplaunch_tool STATIC
   src/tool/hosting/command_rdp.cpp
   src/tool/hosting/command_signatures.cpp
   src/tool/hosting/command_verify.cpp
+  src/tool/hosting/command_version.cpp
   src/tool/hosting/launch_name_maker.cpp
   src/tool/hosting/tool_answer.cpp
   src/tool/hosting/tool_batch.cpp
@@ -67,11 +68,23 @@ add_library(rdplaunch_tool STATIC
   src/tool/hosting/tool_text.cpp
 )
 target_link_libraries(rdplaunch_tool PUBLIC rdplaunch_signing PRIVATE nlohmann_json::nlohmann_json ICU::uc)
+target_compile_definitions(rdplaunch_tool PRIVATE RDPLAUNCH_VERSION="${PROJECT_VERSION}")
 if(CMAKE_BUILD_TYPE STREQUAL "RelWithDebInfo")
   target_compile_options(rdplaunch_tool PRIVATE -O3)
 endif()
 add_executable(rdplaunch-name src/tool/hosting/name_tool_main.cpp)
 target_link_libraries(rdplaunch-name PRIVATE rdplaunch_tool)
+
+# The manual page is made at build time from the commands' rows, as the help is.
+add_executable(rdplaunch-name-manual src/tool/hosting/manual_main.cpp)
+target_link_libraries(rdplaunch-name-manual PRIVATE rdplaunch_tool)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/rdplaunch-name.1
+                   COMMAND rdplaunch-name-manual > ${CMAKE_BINARY_DIR}/rdplaunch-name.1
+                   DEPENDS rdplaunch-name-manual VERBATIM)
+add_custom_target(manual ALL DEPENDS ${CMAKE_BINARY_DIR}/rdplaunch-name.1)
+include(GNUInstallDirs)
+install(TARGETS rdplaunch-name RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${CMAKE_BINARY_DIR}/rdplaunch-name.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # The Windows build makes the connection files' signatures with this tool, built alone.
 option(RDPLAUNCH_TOOLS_ONLY "Build only the hosting service's tool" OFF)

@@ -6,14 +6,15 @@
 # the locales that give Wine's programs code pages 1251, 1252 and 932, clang's
 # libFuzzer, OpenSSL, osslsigncode and pefile for signing and checking what is signed, ICU
 # for the tool's Unicode character categories, ccache (the end-to-end tests configure and
-# build the same sources many times), and
+# build the same sources many times), jsonschema (the batch answers' schema), curl (a
+# download that reads only filename=), man-db (the manual page's check), and
 # Chromium (with its driver and Selenium) and Firefox ESR for the download tests.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ googletest libgtest-dev python3 g++-mingw-w64-i686 binutils-mingw-w64-i686
           g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 xvfb xdotool x11-utils locales clang
           libclang-rt-14-dev clang-format openssl libssl-dev osslsigncode python3-pefile chromium chromium-driver
-          firefox-esr python3-selenium nlohmann-json3-dev libicu-dev ccache)
+          firefox-esr python3-selenium nlohmann-json3-dev libicu-dev ccache python3-jsonschema curl man-db)
 
 need_root() {
   if [[ $(id -u) -ne 0 ]]; then

@@ -33,9 +33,13 @@ class Offer:
 
 
 def content_disposition(name):
-    """The header for a file name, written independently of the name tool: an ASCII
-    fallback in filename (other characters as '_') and the exact name in filename*."""
-    fallback = "".join(c if 0x20 <= ord(c) < 0x7F and c not in '"\\%' else "_" for c in name)
+    """The header for a file name, written independently of the name tool: the exact name
+    in filename*, and in filename the name itself where it is plain ASCII, otherwise the
+    part before its first '$' (the key) with ".exe", which the launcher refuses."""
+    fallback = name
+    if any(not 0x20 <= ord(c) < 0x7F or c in '"\\%' for c in name):
+        fallback = "".join(c if 0x20 <= ord(c) < 0x7F and c not in '"\\%' else "_" for c in name.split("$")[0])
+        fallback += ".exe" if "$" in name else ""
     exact = urllib.parse.quote(name.encode("utf-8"), safe="!#$&+-.^_`|~")
     return f"attachment; filename=\"{fallback}\"; filename*=UTF-8''{exact}"
 
@@ -143,6 +147,24 @@ def download(browser, offers, timeout=120):
             fetch = download_with_chromium if browser == "chromium" else download_with_firefox
             names = fetch(server.url, work, folder, len(offers), timeout)
         return {name: (folder / name).read_bytes() for name in names}
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def download_with_curl(offers):
+    """Downloads every offer with curl -OJ, which reads only a header's filename=; returns
+    the name each was saved under, each in a folder of its own (curl never overwrites)."""
+    work = Path(tempfile.mkdtemp(prefix="rdplaunch-curl-"))
+    try:
+        saved = []
+        with DownloadServer(offers) as server:
+            for index in range(len(offers)):
+                folder = work / str(index)
+                folder.mkdir()
+                subprocess.run(["curl", "--silent", "--show-error", "--fail", "--remote-name", "--remote-header-name",
+                                f"{server.url}file/{index}"], cwd=folder, check=True, timeout=60)
+                saved.append(next(folder.iterdir()).name)
+        return saved
     finally:
         shutil.rmtree(work, ignore_errors=True)
 

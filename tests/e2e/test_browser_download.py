@@ -5,7 +5,7 @@ Firefox ESR, must arrive under exactly that name and give back the same credenti
 import json
 import unittest
 
-from browser_download import BROWSERS, Offer, content_disposition, download
+from browser_download import BROWSERS, Offer, content_disposition, download, download_with_curl
 from wine_harness import BUILD, name_tool
 
 # What Windows does not allow in a file name, and the separator of the name's fields.
@@ -84,6 +84,15 @@ class NamedCopies(unittest.TestCase):
                     self.assertEqual(saved[name], launcher, "the same bytes, so the same signature")
                     checked = json.loads(name_tool("check", name, "--json", "--show-password").stdout)
                     self.assertEqual((checked["valid"], checked["user"], checked["password"]), (True, user, password))
+        # A client that reads only filename= saves either the very name or one the launcher
+        # refuses: never a launcher name that carries other credentials.
+        ascii_copy = make("alice", "s3cret")
+        for (name, _), saved in zip(copies + [ascii_copy], download_with_curl(offers + [Offer(ascii_copy[1], b"MZ")])):
+            with self.subTest(curl=name):
+                if name.isascii():
+                    self.assertEqual(saved, name)
+                else:
+                    self.assertEqual(name_tool("check", saved).returncode, 1, saved)
 
 
 if __name__ == "__main__":

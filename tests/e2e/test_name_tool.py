@@ -2,13 +2,18 @@
 
 import json
 import os
+import shutil
 import tempfile
 import unittest
 from pathlib import Path
 
 import subprocess
 
+import jsonschema
+
 from wine_harness import BUILD, HOSTS, NATIVE_BUILD, SESSION, fill, mount_small_file_system, name_tool
+
+ROOT = Path(__file__).resolve().parents[2]
 
 
 class MadeCopy(unittest.TestCase):
@@ -50,7 +55,7 @@ class MadeCopy(unittest.TestCase):
                  "Content-Disposition: attachment; filename=\"PELTA_8$alice$s3cret$.exe\"; "
                  "filename*=UTF-8''PELTA_8$alice$s3cret$.exe\n"),
                 (["make", "PELTA_8", "Иван Петров", "p'w&d", "--header"], 0,
-                 "Content-Disposition: attachment; filename=\"PELTA_8$____ ______$p'w&d$.exe\"; filename*=UTF-8''"
+                 "Content-Disposition: attachment; filename=\"PELTA_8.exe\"; filename*=UTF-8''"
                  "PELTA_8$%D0%98%D0%B2%D0%B0%D0%BD%20%D0%9F%D0%B5%D1%82%D1%80%D0%BE%D0%B2$p%27w&d$.exe\n"),
                 (["make", "PELTA_8", "alice", "50%"], 1, ""),
                 (["make", "PELTA_8", "alice", "s3cret", "--exe", out, "--out", out], 3, ""),  # a folder as the launcher
@@ -128,19 +133,36 @@ class MadeCopy(unittest.TestCase):
                         answer = subprocess.run([NATIVE_BUILD / "rdplaunch-name", *arguments], timeout=10, **stream)
                         self.assertEqual(answer.returncode, 3)
 
-    def test_a_batch_answers_line_by_line_and_no_process_shows_the_password(self):
+    def test_a_batch_answers_line_by_line_by_its_schema_and_no_process_shows_the_password(self):
         password = "Zq9-batch-secret"
+        schema = json.loads((ROOT / "docs/batch.schema.json").read_text())
+        requests, answers = (jsonschema.Draft202012Validator({"$ref": f"#/$defs/{part}", "$defs": schema["$defs"]})
+                             for part in ("request", "answer"))
         batch = subprocess.Popen([NATIVE_BUILD / "rdplaunch-name", "batch"], stdin=subprocess.PIPE,
                                  stdout=subprocess.PIPE, text=True)
         try:
-            for request, valid in [({"command": "make", "key": "PELTA_8", "user": "alice", "password": password}, None),
-                                   ("not json " + password, False),
-                                   ({"command": "check", "name": f"PELTA_8$alice${password}$.exe"}, True)]:
+            # request, what "valid" says (None: nothing), the failure's code (None: no failure)
+            for request, valid, code in [
+                    ({"command": "make", "key": "PELTA_8", "user": "alice", "password": password, "id": "1"}, True, None),
+                    ({"command": "make", "key": "PELTA_8", "user": "Иван", "password": password}, True, None),
+                    ("not json " + password, False, "usage"),
+                    ({"command": "check", "name": f"PELTA_8$alice${password}$.exe", "id": "2"}, True, None),
+                    ({"command": "check", "name": f"PELTA_8_CP_Online$alice${password}$.exe"}, True, None),
+                    ({"command": "check", "name": f"PELTA_9$alice${password}$.exe"}, False, "refused"),
+                    ({"command": "make", "key": "PELTA_8", "user": "alice", "password": "50%"}, False, "refused"),
+                    ({"command": "make", "key": "PELTA_8", "user": "a", "password": password, "exe": "/nonexistent",
+                      "out": "/tmp"}, False, "file"),
+                    ({"command": "version", "id": "3"}, None, None)]:
                 batch.stdin.write((request if isinstance(request, str) else json.dumps(request)) + "\n")
                 batch.stdin.flush()
                 answer = json.loads(batch.stdout.readline())  # flushed at once: no end of input needed
-                self.assertEqual(answer.get("valid"), valid)
-                self.assertEqual(password in json.dumps(answer), isinstance(request, dict) and request["command"] == "make")
+                if code != "usage":
+                    requests.validate(request)
+                answers.validate(answer)
+                self.assertEqual((answer.get("valid"), answer["ok"], answer.get("code")), (valid, code is None, code))
+                self.assertEqual(answer.get("id"), request.get("id") if isinstance(request, dict) else None)
+                self.assertEqual(password in json.dumps(answer),
+                                 isinstance(request, dict) and request["command"] == "make" and code is None)
                 for cmdline in Path("/proc").glob("[0-9]*/cmdline"):
                     try:
                         self.assertNotIn(password.encode(), cmdline.read_bytes())
@@ -150,6 +172,29 @@ class MadeCopy(unittest.TestCase):
             batch.stdin.close()
             self.assertEqual(batch.wait(timeout=10), 0)
             batch.stdout.close()
+
+    def test_the_tool_preset_installs_the_tool_and_its_manual_alone(self):
+        work = NATIVE_BUILD / "e2e" / "tool"
+        shutil.rmtree(work, ignore_errors=True)
+        configured = subprocess.run(["cmake", "--preset", "tool", "-B", work / "build"], cwd=ROOT, capture_output=True,
+                                    text=True)
+        self.assertEqual(configured.returncode, 0, configured.stderr)
+        self.assertNotIn("GTest", (work / "build/CMakeCache.txt").read_text(), "no test framework is looked for")
+        for step in (["cmake", "--build", work / "build"], ["cmake", "--install", work / "build", "--prefix", work / "usr"]):
+            done = subprocess.run(step, capture_output=True, text=True)
+            self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+        installed = sorted(str(p.relative_to(work / "usr")) for p in (work / "usr").rglob("*") if p.is_file())
+        self.assertEqual(installed, ["bin/rdplaunch-name", "share/man/man1/rdplaunch-name.1"])
+        version = subprocess.run([work / "usr/bin/rdplaunch-name", "--version"], capture_output=True, text=True)
+        self.assertEqual(version.stdout, name_tool("--version").stdout)
+        manual = subprocess.run(["man", "--warnings", "-l", work / "usr/share/man/man1/rdplaunch-name.1"],
+                                capture_output=True, text=True, env={**os.environ, "MANWIDTH": "80"})
+        self.assertEqual((manual.returncode, manual.stderr), (0, ""))
+        for command in ("make", "check", "rdp", "verify", "signatures", "identity", "version"):
+            usage = name_tool(command, "--help").stdout.splitlines()[0].removeprefix("usage: ")
+            self.assertIn(command + "\n", manual.stdout)
+            self.assertIn(usage.split(" [")[0], " ".join(manual.stdout.split()))
+        shutil.rmtree(work, ignore_errors=True)
 
     def test_the_rdp_command_shows_the_bytes_the_launcher_writes(self):
         name = "PELTA_KV_CP_Online$alice$pw$.exe"

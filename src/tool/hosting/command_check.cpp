@@ -35,8 +35,7 @@ Answer Check(const CheckArguments& arguments) {
   answer.Both("user", "user name", Utf8(f.userName)).Both("password", "password", password);
   answer.Json("browser_safe", check.browserChange.empty());
   if (!valid) {
-    answer.exitCode = kExitRefused;
-    return answer.Sentence("reason", "the launcher shows the rename message", check.renameReason);
+    return answer.Refusal("the launcher shows the rename message", check.renameReason);
   }
   const ConnectionTarget& t = check.read.profile->target;
   const std::string_view companion = check.read.profile->companionHost;
@@ -50,8 +49,10 @@ Answer Check(const CheckArguments& arguments) {
 }
 
 using B = Bind<CheckArguments>;
-constexpr Parameter kValues[] = {B::Value<&CheckArguments::name>("NAME", "name")};
-constexpr Parameter kOptions[] = {B::Flag<&CheckArguments::showPassword>("--show-password", "show_password")};
+constexpr Parameter kValues[] = {
+    B::Value<&CheckArguments::name>("NAME", "a launcher's file name, a folder in front of it or not", "name")};
+constexpr Parameter kOptions[] = {
+    B::Flag<&CheckArguments::showPassword>("--show-password", "show the password instead of ***", "show_password")};
 
 std::string Help() {
   return "Tells what the launcher would do with a file of that name (a path is fine), and\n"

@@ -19,11 +19,7 @@ Answer Identity(const IdentityArguments& arguments) {
   return DescribeIdentity(answer, std::get<SigningIdentity>(loaded));
 }
 
-using B = Bind<IdentityArguments>;
-constexpr auto kChainOptions = ChainOptions<IdentityArguments>();
-constexpr Parameter kOptions[] = {B::Required<&IdentityArguments::certificate>("--cert", "CERT"),
-                                  B::Required<&IdentityArguments::key>("--key", "KEY"), kChainOptions[0],
-                                  kChainOptions[1]};
+constexpr auto kOptions = SignerOptions<IdentityArguments>(true);
 
 std::string Help() {
   return "Checks that certificate, key, chain and passphrase can sign connection files, as\n"
@@ -36,6 +32,6 @@ std::string Help() {
 
 }  // namespace
 
-const CommandRow kIdentityCommand{"identity", {}, kOptions, Help, false, B::Run<Identity>};
+const CommandRow kIdentityCommand{"identity", {}, kOptions, Help, false, Bind<IdentityArguments>::Run<Identity>};
 
 }  // namespace rdplaunch

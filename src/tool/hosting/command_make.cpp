@@ -34,24 +34,36 @@ Answer Make(const MakeArguments& arguments) {
     if (!error.empty()) return Answer::Failure(kExitFileError, error);
   }
   const std::string disposition = ContentDisposition(utf8Name);
+  const std::string fallback = FallbackFileName(utf8Name);
   Answer answer;
   answer.headline = arguments.header ? "Content-Disposition: " + disposition : utf8Name;
-  return answer.Json("name", utf8Name).Json("content_disposition", disposition);
+  // Browsers save the name itself; a client that reads only filename= saves the fallback,
+  // which is either the same name or one the launcher refuses.
+  return answer.Json("valid", true)
+      .Json("name", utf8Name)
+      .Json("content_disposition", disposition)
+      .Json("fallback_name", fallback)
+      .Json("fallback_launches", fallback == utf8Name);
 }
 
 using B = Bind<MakeArguments>;
-constexpr Parameter kValues[] = {B::Value<&MakeArguments::key>("KEY", "key"),
-                                 B::Value<&MakeArguments::user>("USER", "user"),
-                                 B::Value<&MakeArguments::password>("PASSWORD", "password")};
-constexpr Parameter kOptions[] = {B::Flag<&MakeArguments::header>("--header", {}, true),
-                                  B::Option<&MakeArguments::exe>("--exe", "PATH", "exe", "--out"),
-                                  B::Option<&MakeArguments::out>("--out", "DIR", "out", "--exe")};
+constexpr Parameter kValues[] = {
+    B::Value<&MakeArguments::key>("KEY", "the edition's key in the launcher's profile table", "key"),
+    B::Value<&MakeArguments::user>("USER", "the user's account name (UTF-8)", "user"),
+    B::Value<&MakeArguments::password>("PASSWORD", "the user's password (UTF-8)", "password")};
+constexpr Parameter kOptions[] = {
+    B::Flag<&MakeArguments::header>("--header", "print the Content-Disposition header line to serve the launcher under",
+                                    {}, true),
+    B::Option<&MakeArguments::exe>("--exe", "PATH", "the launcher to copy", "exe", "--out"),
+    B::Option<&MakeArguments::out>("--out", "DIR", "the folder the copy goes into", "out", "--exe")};
 
 std::string Help() {
   return "Checks that key, user name and password can travel in a Windows file name through\n"
          "a browser's download and come back unchanged, and prints the launcher name\n"
-         "KEY$USER$PASSWORD$.exe; with --json, the name and the Content-Disposition value to\n"
-         "serve the launcher under it; with --header, that header line. With --exe, copies\n"
+         "KEY$USER$PASSWORD$.exe; with --json, the name, the Content-Disposition value to\n"
+         "serve the launcher under it and the name a client that reads only its filename=\n"
+         "saves (the name itself where it is ASCII, else one the launcher refuses, never one\n"
+         "with other credentials); with --header, that header line. With --exe, copies\n"
          "the launcher PATH under that name into DIR. On a server, use batch instead: the\n"
          "arguments of a process are public there.";
 }

@@ -52,23 +52,35 @@ Answer Rdp(const RdpArguments& arguments) {
   }
   Answer answer;
   answer.Json("valid", true).Json("signed", identity.has_value()).Json("written", written).Json("files", shown);
-  if (!written) answer.bytes = files.front().bytes;
+  if (!written) {
+    // Standard output takes one file's bytes: a companion is not dropped without a word.
+    answer.bytes = files.front().bytes;
+    if (shown.size() > 1) {
+      answer.notice = "the edition also writes " + shown[1][0].second +
+                      ", not shown here: --out DIR writes every file, --json shows them all";
+    }
+  }
   return answer;
 }
 
 using B = Bind<RdpArguments>;
-constexpr Parameter kValues[] = {B::Value<&RdpArguments::name>("NAME")};
-constexpr auto kChainOptions = ChainOptions<RdpArguments>("--sign");
-constexpr Parameter kOptions[] = {B::Option<&RdpArguments::out>("--out", "DIR"),
-                                  B::Option<&RdpArguments::certificate, &RdpArguments::key>("--sign", "CERT KEY"),
-                                  kChainOptions[0], kChainOptions[1]};
+constexpr Parameter kValues[] = {B::Value<&RdpArguments::name>("NAME", "a launcher's file name")};
+constexpr auto kSigner = SignerOptions<RdpArguments>(false);
+constexpr Parameter kOptions[] = {
+    B::Option<&RdpArguments::out>("--out", "DIR", "the folder the files go into, all or none"),
+    kSigner[0],
+    kSigner[1],
+    kSigner[2],
+    kSigner[3],
+    kSigner[4],
+    OlderSpelling("--sign", 2, "--cert --key")};
 
 std::string Help() {
   return "Prints the connection file the launcher would write for NAME; with --out, writes it\n"
          "(and the companion file, where the edition has one) into DIR, all or none; with\n"
-         "--json, each file's name and text. With --sign, the file a launcher built with that\n"
-         "certificate and key (PEM files) writes: signed. An encrypted key's passphrase is the\n"
-         "one line of FILE; nothing asks on a terminal.";
+         "--json, each file's name and text. With --cert and --key, the file a launcher built\n"
+         "with that certificate and key writes: signed. Nothing asks for a passphrase on a\n"
+         "terminal.";
 }
 
 }  // namespace

@@ -47,24 +47,40 @@ Answer Signatures(const SignaturesArguments& arguments) {
   const std::string header = SignaturesHeader(signatures, "Made by rdplaunch-name signatures for the certificate\n" +
                                                               signer.publisher + " (SHA-1 " + signer.thumbprints.sha1 +
                                                               "), which expires on " + signer.expires + ".");
-  if (const std::string error = WriteNewFiles({{arguments.out, header, 0644, arguments.out}}); !error.empty()) {
-    return Answer::Failure(kExitFileError, error);
+  const bool toStandardOutput = arguments.out == kStandardOutput;
+  if (!toStandardOutput) {
+    if (const std::string error = WriteNewFiles({{arguments.out, header, 0644, arguments.out}}); !error.empty()) {
+      return Answer::Failure(kExitFileError, error);
+    }
   }
   Answer answer;
   answer.headline = "signed " + std::to_string(signatures.size()) + " connection files";
   answer.Json("valid", true).Json("files", static_cast<long long>(signatures.size()));
-  return DescribeIdentity(answer, identity);
+  DescribeIdentity(answer, identity);
+  if (!toStandardOutput) return answer;
+  // Standard output takes the header alone (or, in JSON, as "header"); what is said of
+  // the identity goes to standard error.
+  answer.notice = answer.headline;
+  answer.headline.clear();
+  for (AnswerField& field : answer.fields) field.label.clear();
+  answer.bytes = header;
+  return answer.Json("header", header);
 }
 
 using B = Bind<SignaturesArguments>;
-constexpr auto kChainOptions = ChainOptions<SignaturesArguments>();
-constexpr Parameter kOptions[] = {B::Required<&SignaturesArguments::certificate>("--cert", "CERT"),
-                                  B::Required<&SignaturesArguments::key>("--key", "KEY"), kChainOptions[0],
-                                  kChainOptions[1], B::Required<&SignaturesArguments::out>("--out", "HEADER")};
+constexpr auto kSigner = SignerOptions<SignaturesArguments>(true);
+constexpr Parameter kOptions[] = {
+    kSigner[0],
+    kSigner[1],
+    kSigner[2],
+    kSigner[3],
+    kSigner[4],
+    B::Required<&SignaturesArguments::out>("--out", "HEADER", "where the header goes; - for standard output")};
 
 std::string Help() {
   return "Signs every connection file the launcher can write and writes the C++ header the\n"
-         "Windows build compiles in (the build runs this; the key never leaves this machine).";
+         "Windows build compiles in (the build runs this; the key never leaves this machine);\n"
+         "with --out -, to standard output.";
 }
 
 }  // namespace

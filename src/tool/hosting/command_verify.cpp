@@ -26,14 +26,13 @@ Answer Verify(const VerifyArguments& arguments) {
     }
     trusted = std::move(read.bytes);
   }
-  const SignatureCheck check = CheckSignedFile(file.bytes, trusted);
+  const SignatureCheck check = CheckSignedFile(file.bytes, trusted, arguments.trusted);
   Answer answer;
   answer.Json("valid", check.good).Json("publisher_checked", check.good && check.publisherChecked);
   if (!check.good) {
-    answer.exitCode = kExitRefused;
-    return answer.Sentence("reason", "bad signature", check.reason);
+    return answer.Refusal("bad signature", check.reason);
   }
-  // A valid signature by anyone at all is no reason to trust the file: only --cert says whose it must be.
+  // A valid signature by anyone at all is no reason to trust the file: only --trust says whose it must be.
   answer.exitCode = check.publisherChecked ? kExitDone : kExitPublisherNotChecked;
   answer.headline = check.publisherChecked ? "good signature" : "signature valid, publisher not checked";
   DescribeSigner(answer, check.signer);
@@ -42,17 +41,19 @@ Answer Verify(const VerifyArguments& arguments) {
 }
 
 using B = Bind<VerifyArguments>;
-constexpr Parameter kValues[] = {B::Value<&VerifyArguments::file>("FILE.rdp")};
-constexpr Parameter kOptions[] = {B::Option<&VerifyArguments::trusted>("--cert", "CERT")};
+constexpr Parameter kValues[] = {B::Value<&VerifyArguments::file>("FILE.rdp", "a signed connection file")};
+constexpr Parameter kOptions[] = {
+    B::Option<&VerifyArguments::trusted>("--trust", "CERT", "the publisher's certificates to trust (PEM)"),
+    OlderSpelling("--cert", 1, "--trust")};
 
 std::string Help() {
   return "Checks a signed connection file at least as strictly as the Remote Desktop client\n"
          "and prints its publisher, the certificate's SHA-1 and SHA-256 thumbprints, the path\n"
-         "from it up and the earliest expiry on that path; with --cert, the path must lead to\n"
-         "a certificate of that PEM file. Exit code " +
+         "from it up and the earliest expiry on that path; with --trust, the path must lead\n"
+         "to a certificate of that PEM file. Exit code " +
          std::to_string(kExitDone) + " for a good signature from that publisher,\n" +
          std::to_string(kExitPublisherNotChecked) +
-         " for a valid signature whose publisher was not checked (no --cert), " + std::to_string(kExitRefused) +
+         " for a valid signature whose publisher was not checked (no --trust), " + std::to_string(kExitRefused) +
          " for a bad one.";
 }
 

@@ -130,31 +130,47 @@ std::string BrowserChangeIn(std::string_view bytes) {
   return {};
 }
 
-// RFC 6266 with RFC 8187: filename holds the name with every character outside printable
-// ASCII, and the quote, backslash and percent sign, as '_'; filename* holds it exactly,
-// percent-encoded except for the characters RFC 8187 lets stand.
+namespace {
+
+bool PlainInQuotes(char32_t codePoint) {
+  return codePoint >= 0x20 && codePoint < 0x7F && codePoint != '"' && codePoint != '\\' && codePoint != '%';
+}
+
+}  // namespace
+
+// A name of plain ASCII is its own fallback. Any other would reach a client that reads only
+// filename= with its characters replaced: another user name or password that still reads
+// as a launcher name. So such a fallback is the name before its first '$' (the key), with
+// no '$' at all, which the launcher refuses with its "download again" message.
+std::string FallbackFileName(std::string_view utf8Name) {
+  std::string fallback;
+  bool plain = true;
+  for (std::size_t pos = 0; pos < utf8Name.size();) {
+    const char32_t codePoint = NextUtf8CodePoint(utf8Name, pos);
+    plain = plain && PlainInQuotes(codePoint);
+    fallback += PlainInQuotes(codePoint) ? static_cast<char>(codePoint) : '_';
+  }
+  if (plain) return fallback;
+  const std::size_t separator = fallback.find('$');
+  return separator == std::string::npos ? fallback : fallback.substr(0, separator) + ".exe";
+}
+
+// RFC 6266 with RFC 8187: filename holds the fallback above for old clients; filename*
+// holds the name exactly, percent-encoded except for the characters RFC 8187 lets stand.
 std::string ContentDisposition(std::string_view utf8Name) {
   constexpr std::string_view kAttributeChars = "!#$&+-.^_`|~";
-  std::string fallback;
   std::string exact;
-  for (std::size_t pos = 0; pos < utf8Name.size();) {
-    const std::size_t start = pos;
-    const char32_t codePoint = NextUtf8CodePoint(utf8Name, pos);
-    const bool plain =
-        codePoint >= 0x20 && codePoint < 0x7F && codePoint != '"' && codePoint != '\\' && codePoint != '%';
-    fallback += plain ? static_cast<char>(codePoint) : '_';
-    for (std::size_t i = start; i < pos; ++i) {
-      const auto byte = static_cast<unsigned char>(utf8Name[i]);
-      if (std::isalnum(byte) != 0 || kAttributeChars.find(static_cast<char>(byte)) != std::string_view::npos) {
-        exact += static_cast<char>(byte);
-      } else {
-        char escaped[4];
-        std::snprintf(escaped, sizeof escaped, "%%%02X", byte);
-        exact += escaped;
-      }
+  for (const char c : utf8Name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (std::isalnum(byte) != 0 || kAttributeChars.find(c) != std::string_view::npos) {
+      exact += c;
+    } else {
+      char escaped[4];
+      std::snprintf(escaped, sizeof escaped, "%%%02X", byte);
+      exact += escaped;
     }
   }
-  return "attachment; filename=\"" + fallback + "\"; filename*=UTF-8''" + exact;
+  return "attachment; filename=\"" + FallbackFileName(utf8Name) + "\"; filename*=UTF-8''" + exact;
 }
 
 std::string RefusalText(NameRefusal refusal) {

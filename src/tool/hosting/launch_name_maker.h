@@ -42,8 +42,13 @@ NameCheck CheckLaunchName(std::string_view launchName);
 // under them, or nothing.
 std::string BrowserChangeIn(std::string_view bytes);
 
+// The name a client that reads only a Content-Disposition's filename= (curl -OJ, old
+// clients) saves a download of this UTF-8 name under: the name itself where it is plain
+// ASCII, and otherwise one the launcher refuses, never one with other credentials.
+std::string FallbackFileName(std::string_view utf8Name);
+
 // The Content-Disposition value that makes a browser save a download under this UTF-8
-// name: an ASCII fallback for old clients and the exact name as UTF-8.
+// name: the fallback above for old clients and the exact name as UTF-8.
 std::string ContentDisposition(std::string_view utf8Name);
 
 }  // namespace rdplaunch

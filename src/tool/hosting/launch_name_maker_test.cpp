@@ -60,6 +60,7 @@ TEST(MakeLaunchName, RefusesWhatCannotTravelInAFileName) {
       {"PELTA_8", "alice", "日本", "the password contains the character U+65E5, which has no code page 1251 character"},
       {"PELTA_8", "alice", "pa\u0301ss",
        "the password contains the character U+0301, which has no code page 1251 character"},
+      {"PELTA_8", "alice", "pw\xFF", "the password contains the byte 0xFF, which has no code page 1251 character"},
       {"PELTA_8", "", "pw", "the user name is empty"},
       {"PELTA_8", "alice", "", "the password is empty"},
       {"pelta_8", "alice", "pw", "the key is not one of PELTA_8, PELTA_8_Online, "},

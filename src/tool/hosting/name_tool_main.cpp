@@ -10,6 +10,7 @@
 
 #include "hosting/tool_answer.h"
 #include "hosting/tool_batch.h"
+#include "hosting/tool_commands.h"
 #include "hosting/tool_parse.h"
 
 int main(int argc, char** argv) {
@@ -18,7 +19,7 @@ int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
   const ParsedCommandLine parsed = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
   if (parsed.help) {
-    std::cout << HelpText() << std::flush;
+    std::cout << (parsed.command == nullptr ? HelpText() : CommandHelp(*parsed.command)) << std::flush;
     return std::cout ? kExitDone : kExitFileError;
   }
   if (parsed.command == nullptr && !parsed.batch && parsed.error.empty()) {  // no command at all

@@ -14,6 +14,12 @@ Answer Answer::Failure(int exitCode, std::string_view message) {
   return answer;
 }
 
+Answer& Answer::Refusal(std::string label, std::string reason) {
+  exitCode = kExitRefused;
+  Json("error", reason);
+  return Sentence("reason", std::move(label), std::move(reason));
+}
+
 Answer& Answer::Json(std::string key, AnswerValue value) { return Both(std::move(key), {}, std::move(value)); }
 Answer& Answer::Text(std::string label, AnswerValue value) { return Both({}, std::move(label), std::move(value)); }
 Answer& Answer::Both(std::string key, std::string label, AnswerValue value) {
@@ -62,8 +68,19 @@ std::string TextOf(const AnswerValue& value) {
 
 }  // namespace
 
+std::string_view FailureCode(int exitCode) {
+  for (const ExitCodeRow& row : kExitCodes) {
+    if (row.code == exitCode) return row.failure;
+  }
+  return "internal";
+}
+
 std::string AnswerJson(const Answer& answer) {
   JsonObject json;
+  if (answer.id) json.Text("id", *answer.id);
+  const std::string_view failure = FailureCode(answer.exitCode);
+  json.Bool("ok", failure.empty());
+  if (!failure.empty()) json.Text("code", std::string(failure));
   if (!answer.error.empty()) return json.Bool("valid", false).Text("error", answer.error).Json();
   for (const AnswerField& field : answer.fields) {
     if (!field.key.empty()) json.Raw(field.key, JsonOf(field.value));
@@ -91,7 +108,9 @@ int Deliver(const Answer& answer, bool json, std::ostream& out, std::ostream& er
     out << AnswerJson(answer) << '\n';
   } else {
     out << AnswerText(answer);
-    if (!answer.error.empty()) err << "rdplaunch-name: " << PrintableText(answer.error) << '\n' << std::flush;
+    for (const std::string* message : {&answer.notice, &answer.error}) {
+      if (!message->empty()) err << "rdplaunch-name: " << PrintableText(*message) << '\n' << std::flush;
+    }
   }
   out.flush();
   if (!out) err << "rdplaunch-name: cannot write the answer to standard output\n" << std::flush;

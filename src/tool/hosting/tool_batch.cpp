@@ -10,6 +10,7 @@
 #include <cstring>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <variant>
 
@@ -22,6 +23,9 @@ namespace {
 
 using Member = std::variant<std::string, bool>;
 
+// The caller's own name for a request, given back in its answer.
+constexpr std::string_view kIdField = "id";
+
 // Nothing of a request is ever repeated in a message: a field is named only when it is one
 // the command takes, never by a name it was given.
 struct RequestReader : nlohmann::json::json_sax_t {
@@ -29,6 +33,7 @@ struct RequestReader : nlohmann::json::json_sax_t {
   std::string error;
   std::string name;  // of the member whose value comes next
   int depth = 0;
+  bool idRepeated = false;  // then no "id" is given back: the caller's and this reader's could differ
 
   bool Refuse(std::string why) {
     if (error.empty()) error = std::move(why);
@@ -36,7 +41,10 @@ struct RequestReader : nlohmann::json::json_sax_t {
   }
   bool Value(Member value) {
     if (depth != 1) return Refuse("the request is not one JSON object in UTF-8");
-    if (!members.emplace(name, std::move(value)).second) return Refuse("the request gives a field twice");
+    if (!members.emplace(name, std::move(value)).second) {
+      idRepeated = idRepeated || name == kIdField;
+      return Refuse("the request gives a field twice");
+    }
     return true;
   }
   bool null() override { return Refuse("a field of the request is null"); }
@@ -107,16 +115,8 @@ std::variant<Given, Answer> GivenBy(const CommandRow& command, std::map<std::str
 
 Answer OverlongAnswer() { return Refused("the request is longer than " + std::to_string(kMaxRequestBytes) + " bytes"); }
 
-}  // namespace
-
-Answer AnswerRequest(std::string_view line) {
-  if (line.size() > kMaxRequestBytes) return OverlongAnswer();
-  // The JSON library would take a raw NUL for the end of its input, and would skip a byte
-  // order mark that a caller's own JSON reader refuses: both would read another request.
-  if (line.find('\0') != std::string_view::npos) return Refused("the request holds a NUL character");
-  if (line.starts_with("\xEF\xBB\xBF")) return Refused("the request starts with a byte order mark");
-  RequestReader reader;
-  nlohmann::json::sax_parse(line, &reader);
+// The answer to a request as the reader took it, whose "id" is already taken out.
+Answer AnswerMembers(RequestReader& reader) {
   if (!reader.error.empty()) return Refused(reader.error);
   const auto command = reader.members.find("command");
   const std::string* name = command == reader.members.end() ? nullptr : std::get_if<std::string>(&command->second);
@@ -133,6 +133,29 @@ Answer AnswerRequest(std::string_view line) {
   auto given = GivenBy(*row, reader.members);
   if (Answer* refused = std::get_if<Answer>(&given)) return std::move(*refused);
   return RunRequest(*row, std::get<Given>(given));
+}
+
+}  // namespace
+
+Answer AnswerRequest(std::string_view line) {
+  if (line.size() > kMaxRequestBytes) return OverlongAnswer();
+  // The JSON library would take a raw NUL for the end of its input, and would skip a byte
+  // order mark that a caller's own JSON reader refuses: both would read another request.
+  if (line.find('\0') != std::string_view::npos) return Refused("the request holds a NUL character");
+  if (line.starts_with("\xEF\xBB\xBF")) return Refused("the request starts with a byte order mark");
+  RequestReader reader;
+  nlohmann::json::sax_parse(line, &reader);
+  // The id goes back with any answer, a refusal included, whenever it was read as one string.
+  std::optional<std::string> id;
+  if (const auto found = reader.members.find(std::string(kIdField)); found != reader.members.end()) {
+    std::string* text = std::get_if<std::string>(&found->second);
+    if (text == nullptr) return Refused("\"id\" must be a string");
+    if (!reader.idRepeated) id = std::move(*text);
+    reader.members.erase(found);
+  }
+  Answer answer = AnswerMembers(reader);
+  answer.id = std::move(id);
+  return answer;
 }
 
 // A line is read a piece at a time, so an overlong one is skipped without being held. A

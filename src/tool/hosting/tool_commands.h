@@ -25,6 +25,10 @@ struct Parameter {
   bool required = false;           // the command cannot do without it
   bool formatAlternative = false;  // another output format, shown beside --json ([--json | --header])
   void (*set)(void* arguments, std::span<const std::string> values) = nullptr;
+  std::string_view help;  // one line: what it is or does, for the command's help and the manual
+  // An older spelling kept for callers that use it, shown nowhere: the options its values
+  // stand for, in order, separated by spaces (--sign CERT KEY is --cert CERT --key KEY).
+  std::string_view spells;
 };
 
 // What the command line or a batch request gave: each parameter with its values, in order.
@@ -63,21 +67,22 @@ struct Bind {
   }
 
   template <auto kMember>
-  static constexpr Parameter Value(std::string_view name, std::string_view field = {}) {
-    return {name, {}, 1, field, {}, false, false, Set<kMember>};
+  static constexpr Parameter Value(std::string_view name, std::string_view help, std::string_view field = {}) {
+    return {name, {}, 1, field, {}, false, false, Set<kMember>, help, {}};
   }
   template <auto kMember>
-  static constexpr Parameter Flag(std::string_view name, std::string_view field = {}, bool formatAlternative = false) {
-    return {name, {}, 0, field, {}, false, formatAlternative, Set<kMember>};
+  static constexpr Parameter Flag(std::string_view name, std::string_view help, std::string_view field = {},
+                                  bool formatAlternative = false) {
+    return {name, {}, 0, field, {}, false, formatAlternative, Set<kMember>, help, {}};
   }
   template <auto... kMembers>
-  static constexpr Parameter Option(std::string_view name, std::string_view metavar, std::string_view field = {},
-                                    std::string_view needs = {}) {
-    return {name, metavar, Count<kMembers...>(), field, needs, false, false, Set<kMembers...>};
+  static constexpr Parameter Option(std::string_view name, std::string_view metavar, std::string_view help,
+                                    std::string_view field = {}, std::string_view needs = {}) {
+    return {name, metavar, Count<kMembers...>(), field, needs, false, false, Set<kMembers...>, help, {}};
   }
   template <auto kMember>
-  static constexpr Parameter Required(std::string_view name, std::string_view metavar) {
-    return {name, metavar, 1, {}, {}, true, false, Set<kMember>};
+  static constexpr Parameter Required(std::string_view name, std::string_view metavar, std::string_view help) {
+    return {name, metavar, 1, {}, {}, true, false, Set<kMember>, help, {}};
   }
   // Runs the handler on the arguments that what was given sets.
   template <Answer (*kHandler)(const Args&)>
@@ -88,15 +93,29 @@ struct Bind {
   }
 };
 
+// An older spelling of count options, given as those options (see Parameter::spells).
+constexpr Parameter OlderSpelling(std::string_view name, int count, std::string_view spells) {
+  return {name, {}, count, {}, {}, false, false, nullptr, {}, spells};
+}
+
 // The output format is the whole invocation's, not a command's: every command takes it.
 inline constexpr std::string_view kJsonOption = "--json";
+inline constexpr std::string_view kHelpOption = "--help";
+// Where an option names an output file, this name is standard output.
+inline constexpr std::string_view kStandardOutput = "-";
 
 std::span<const CommandRow* const> CommandTable();
 const CommandRow* FindCommand(std::string_view name);
 const Parameter* FindOption(const CommandRow& command, std::string_view name);
 
-// The whole help text, and one command's usage line, from the rows.
+// The whole help text, one command's help and its usage line, and the manual page in
+// roff, all from the rows.
 std::string HelpText();
+std::string CommandHelp(const CommandRow& command);
 std::string UsageLine(const CommandRow& command);
+std::string ManualPage();
+
+// The tool's version: the project's.
+std::string_view ToolVersion();
 
 }  // namespace rdplaunch

@@ -35,6 +35,19 @@ bool Holds(const std::string& path, const struct stat& file) {
   return lstat(path.c_str(), &now) == 0 && SameFile(now, file);
 }
 
+// Why a name cannot take a new file, or 0: a folder is never replaced, and neither is a
+// FIFO, a device or a socket, nor a link that leads to anything but a regular file (a
+// link that leads nowhere may go). A regular file or a link to one is replaced, never
+// written through.
+int Unreplaceable(const std::string& path, const struct stat& found) {
+  if (S_ISDIR(found.st_mode)) return EISDIR;
+  if (S_ISREG(found.st_mode)) return 0;
+  struct stat target {};
+  if (!S_ISLNK(found.st_mode)) return EINVAL;
+  if (stat(path.c_str(), &target) != 0) return 0;
+  return S_ISREG(target.st_mode) ? 0 : EINVAL;
+}
+
 int SystemRename(const char* from, const char* to, unsigned flags) {
   return renameat2(AT_FDCWD, from, AT_FDCWD, to, flags);
 }
@@ -87,6 +100,16 @@ class Placements {
     }
   }
   std::string Exchange(std::size_t index) noexcept;
+  // Why the file's name cannot take it, or nothing.
+  static std::string Refusal(const NewFile& file) {
+    struct stat found {};
+    if (lstat(file.path.c_str(), &found) != 0) return {};
+    const int reason = Unreplaceable(file.path, found);
+    if (reason == 0) return {};
+    return "cannot write " + file.shownPath + ": " +
+           (reason == EINVAL ? std::string("it is no regular file nor a link to one, and stays as it is")
+                             : Reason(reason));
+  }
 
   const std::vector<NewFile>& files_;
   const WriteCalls& calls_;
@@ -96,6 +119,7 @@ class Placements {
 
 std::string Placements::Write(std::size_t index) {
   const NewFile& file = files_[index];
+  if (const std::string refusal = Refusal(file); !refusal.empty()) return refusal;
   // A short temporary name: the final one may already be as long as the file system allows.
   std::string temporary = (FolderOf(file.path) / ".rdplaunch-XXXXXX").string();
   const int handle = mkstemp(temporary.data());
@@ -130,8 +154,8 @@ std::string Placements::Place(std::size_t index) {
   int failure = 0;
   if (!exists && errno != ENOENT) {
     failure = errno;
-  } else if (exists && S_ISDIR(old.st_mode)) {
-    failure = EISDIR;
+  } else if (exists && Unreplaceable(file.path, old) != 0) {
+    return Refusal(file);
   } else {
     const unsigned flags = files_.size() == 1 ? 0u : exists ? RENAME_EXCHANGE : RENAME_NOREPLACE;
     if (calls_.rename(p.temporary.c_str(), file.path.c_str(), flags) != 0) failure = errno;
@@ -241,15 +265,16 @@ FileBytes ReadInputFile(const std::string& path, std::size_t limit, std::string_
 FileBytes PassphraseOf(const std::string& path) {
   FileBytes file = ReadInputFile(path, kMaxInputFileSize, path);
   if (!file.error.empty()) return file;
-  std::string& text = file.bytes;
+  return PassphraseIn(std::move(file.bytes), "the passphrase file " + path);
+}
+
+FileBytes PassphraseIn(std::string text, const std::string& source) {
   if (!text.empty() && text.back() == '\n') text.pop_back();
   if (text.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
     std::fill(text.begin(), text.end(), '\0');
-    return {{},
-            "the passphrase file " + path +
-                " must hold the passphrase alone on one line: no CR, no NUL, nothing after its line end"};
+    return {{}, source + " must hold the passphrase alone on one line: no CR, no NUL, nothing after its line end"};
   }
-  return file;
+  return {std::move(text), {}};
 }
 
 const WriteCalls& SystemWriteCalls() {

@@ -29,6 +29,8 @@ FileBytes ReadInputFile(const std::string& path, std::size_t limit, std::string_
 // that openssl, osslsigncode and this tool could read differently (a CR, a NUL, anything
 // after the line end) is refused, by the build with the same message.
 FileBytes PassphraseOf(const std::string& path);
+// The same rule for a passphrase from elsewhere (an environment variable), named as source.
+FileBytes PassphraseIn(std::string text, const std::string& source);
 
 // The system calls that writing uses, which a test can replace to make one fail (or throw).
 struct WriteCalls {

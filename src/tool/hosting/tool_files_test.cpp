@@ -163,7 +163,9 @@ int FailingSecondAndThird(const char* from, const char* to, unsigned flags) {
 // the path as given to show.
 TEST_F(ToolFilesTest, WritingIsAllOrNothingAndLeavesNoNameUnsaid) {
   faultFolder = folder_;
-  constexpr const char* kFolder = "/";  // a folder, in the rows' file lists
+  constexpr const char* kFolder = "/";          // a folder, in the rows' file lists
+  constexpr const char* kFifo = "|";            // a FIFO
+  constexpr const char* kDevice = "/dev/null";  // a link to that device
   using Files = std::map<std::string, std::string>;
   const struct {
     const char* what;
@@ -189,6 +191,16 @@ TEST_F(ToolFilesTest, WritingIsAllOrNothingAndLeavesNoNameUnsaid) {
        SystemWriteCalls(),
        "cannot write b: Is a directory",
        {{"a.rdp", "OLD"}, {"b.rdp", kFolder}}},
+      {"a FIFO under the second name",
+       {{"a.rdp", "OLD"}, {"b.rdp", kFifo}},
+       SystemWriteCalls(),
+       "cannot write b: it is no regular file nor a link to one, and stays as it is",
+       {{"a.rdp", "OLD"}, {"b.rdp", kFifo}}},
+      {"a link to a device",
+       {{"a.rdp", kDevice}},
+       SystemWriteCalls(),
+       "cannot write a: it is no regular file nor a link to one",
+       {{"a.rdp", kDevice}}},
       {"a folder appearing before the exchange",
        {{"a.rdp", "OLD"}, {"b.rdp", "OLD"}},
        {::write, ::close, FolderBeforeExchange, ::unlink},
@@ -224,8 +236,17 @@ TEST_F(ToolFilesTest, WritingIsAllOrNothingAndLeavesNoNameUnsaid) {
     SCOPED_TRACE(c.what);
     fs::remove_all(folder_);
     fs::create_directories(folder_);
-    for (const auto& [name, bytes] : c.before)
-      bytes == kFolder ? void(fs::create_directory(Path(name))) : Write(name, bytes);
+    for (const auto& [name, bytes] : c.before) {
+      if (bytes == kFolder) {
+        fs::create_directory(Path(name));
+      } else if (bytes == kFifo) {
+        mkfifo(Path(name).c_str(), 0600);
+      } else if (bytes == kDevice) {
+        fs::create_symlink(kDevice, Path(name));
+      } else {
+        Write(name, bytes);
+      }
+    }
     renames = 0;
     const bool one = c.error.starts_with("cannot write a");
     std::vector<NewFile> files{{Path("a.rdp"), "alpha", 0644, "a"}, {Path("b.rdp"), "beta", 0644, "b"}};
@@ -235,7 +256,11 @@ TEST_F(ToolFilesTest, WritingIsAllOrNothingAndLeavesNoNameUnsaid) {
     Files after;
     for (const std::string& name : Names()) {
       if (c.after.count(name) == 0 && error.find(name) != std::string::npos) continue;  // left, and said so
-      after[name] = fs::is_directory(Path(name)) ? kFolder : Read(name);
+      const fs::file_status status = fs::symlink_status(Path(name));
+      after[name] = fs::is_directory(status) ? kFolder
+                    : fs::is_fifo(status)    ? kFifo
+                    : fs::is_symlink(status) ? fs::read_symlink(Path(name)).string()
+                                             : Read(name);
     }
     EXPECT_EQ(after, c.after);
   }
@@ -273,6 +298,7 @@ TEST_F(ToolCommandsTest, CommandsAnswerWhatTheHelpSays) {
   Write("plain.rdp", "full address:s:x\r\n");
   const auto run = Answered;
   EXPECT_EQ(run({"verify", Path("plain.rdp")}).exitCode, kExitRefused);
+  EXPECT_EQ(json::parse(AnswerJson(run({"verify", Path("plain.rdp")})))["error"], "the file is not signed");
   EXPECT_EQ(json::parse(AnswerJson(run({"verify", Path("plain.rdp"), "--json"})))["valid"], false);
   EXPECT_EQ(run({"verify", Path("plain.rdp"), "--cert", Path("missing.pem")}).exitCode, kExitFileError);
   EXPECT_EQ(run({"verify", Path("plain.rdp"), "--cert", Path("plain.rdp")}).exitCode, kExitFileError);
@@ -281,8 +307,13 @@ TEST_F(ToolCommandsTest, CommandsAnswerWhatTheHelpSays) {
   for (const auto& [name, valid, safe] : {std::tuple{"PELTA_8$a$b$.exe.", true, false},
                                           {"PELTA_9$a$b$.exe", false, true},
                                           {"PELTA_9$a$b%$.exe", false, false}}) {
-    const json checked = json::parse(AnswerJson(run({"check", name, "--json"})));
+    const Answer answer = run({"check", name, "--json"});
+    EXPECT_EQ(answer.exitCode, valid ? kExitDone : kExitRefused) << name;
+    const json checked = json::parse(AnswerJson(answer));
     EXPECT_EQ(checked["valid"], valid) << name;
+    EXPECT_EQ(checked["ok"], valid) << name;
+    EXPECT_EQ(checked.value("code", ""), valid ? "" : "refused") << name;
+    EXPECT_EQ(checked.value("error", ""), checked.value("reason", "")) << name;
     EXPECT_EQ(checked["browser_safe"], safe) << name;
   }
   EXPECT_EQ(json::parse(AnswerJson(run({"check", "PELTA_8$a$s3cret$.exe", "--show-password", "--json"})))["password"],
@@ -305,6 +336,11 @@ TEST_F(ToolCommandsTest, CommandsAnswerWhatTheHelpSays) {
   ASSERT_EQ(files.size(), 2u);
   EXPECT_EQ(files[1]["name"], "PlanDesk Online.rdp");
   EXPECT_EQ(files[1]["content"].get<std::string>().substr(0, 23), "redirectclipboard:i:1\r\n");
+  // Printed, the first file's bytes stand alone on standard output, and the companion is named.
+  const Answer printed = run({"rdp", "PELTA_8_CP_Online$a$b$.exe"});
+  EXPECT_TRUE(AnswerText(printed).starts_with("redirectclipboard:i:1\r\n")) << AnswerText(printed);
+  EXPECT_NE(printed.notice.find("also writes PlanDesk Online.rdp"), std::string::npos) << printed.notice;
+  EXPECT_EQ(run({"rdp", "PELTA_8$a$b$.exe"}).notice, "");
 
   const Answer copied = run({"make", "PELTA_8", "alice", "s3cret", "--exe", Path("missing"), "--out", Path("none")});
   EXPECT_EQ(copied.exitCode, kExitFileError);
@@ -339,6 +375,26 @@ TEST_F(ToolCommandsTest, SigningCommandsAnswerByTheirExitCodes) {
                                        certificate("encrypted.key"), "--key-password-file", Path("passphrase")})));
   EXPECT_EQ(opened["valid"], true) << opened.dump();
   EXPECT_TRUE(opened["warning"].is_null());
+  // The passphrase from an environment variable, by the same rule as from a file.
+  const std::vector<std::string> encrypted{"identity", "--cert", certificate("a.pem"), "--key",
+                                           certificate("encrypted.key")};
+  const auto withVariable = [&](std::vector<std::string> more) {
+    std::vector<std::string> arguments = encrypted;
+    arguments.insert(arguments.end(), more.begin(), more.end());
+    return Answered(arguments);
+  };
+  setenv("RDPLAUNCH_TEST_PASSPHRASE", "correct horse", 1);
+  EXPECT_EQ(withVariable({"--key-password-env", "RDPLAUNCH_TEST_PASSPHRASE"}).exitCode, kExitDone);
+  setenv("RDPLAUNCH_TEST_PASSPHRASE", "correct horse\nmore", 1);
+  EXPECT_EQ(withVariable({"--key-password-env=RDPLAUNCH_TEST_PASSPHRASE"}).error,
+            "the environment variable RDPLAUNCH_TEST_PASSPHRASE must hold the passphrase alone on one line: no CR, no "
+            "NUL, nothing after its line end");
+  unsetenv("RDPLAUNCH_TEST_PASSPHRASE");
+  EXPECT_EQ(withVariable({"--key-password-env", "RDPLAUNCH_TEST_PASSPHRASE"}).exitCode, kExitFileError);
+  EXPECT_EQ(withVariable({"--key-password-env", "V", "--key-password-file", Path("passphrase")}).exitCode, kExitUsage);
+  // A key that belongs to another certificate is refused, not unreadable.
+  EXPECT_EQ(Answered({"identity", "--cert", certificate("a.pem"), "--key", certificate("b.key")}).exitCode,
+            kExitRefused);
   EXPECT_EQ(json::parse(AnswerJson(
                 Answered({"identity", "--json", "--cert", certificate("leaf.pem"), "--key", certificate("leaf.key"),
                           "--chain", certificate("unrelated-chain.pem")})))["left_out"],
@@ -353,6 +409,12 @@ TEST_F(ToolCommandsTest, SigningCommandsAnswerByTheirExitCodes) {
   struct stat header {};
   ASSERT_EQ(stat(Path("signatures.h").c_str(), &header), 0);
   EXPECT_EQ(header.st_mode & 0777, 0644u);
+  // To standard output, the header alone, byte for byte what the file holds.
+  const Answer toOutput =
+      Answered({"signatures", "--cert", certificate("a.pem"), "--key", certificate("a.key"), "--out", "-"});
+  EXPECT_EQ(toOutput.exitCode, kExitDone);
+  EXPECT_EQ(AnswerText(toOutput), Read("signatures.h"));
+  EXPECT_EQ(json::parse(AnswerJson(toOutput))["header"], Read("signatures.h"));
 
   ASSERT_EQ(Answered({"rdp", "PELTA_8$a$b$.exe", "--out", folder_.string(), "--sign", certificate("a.pem"),
                       certificate("a.key")})
@@ -366,10 +428,16 @@ TEST_F(ToolCommandsTest, SigningCommandsAnswerByTheirExitCodes) {
   for (const auto& [arguments, exitCode] :
        {std::pair{std::vector<std::string>{"verify", file, "--cert", certificate("a.pem")}, kExitDone},
         {{"verify", file}, kExitPublisherNotChecked},
-        {{"verify", file, "--cert", certificate("b.pem")}, kExitRefused},
+        {{"verify", file, "--trust", certificate("b.pem")}, kExitRefused},
         {{"verify", Path("changed.rdp"), "--cert", certificate("a.pem")}, kExitRefused}}) {
     EXPECT_EQ(Answered(arguments).exitCode, exitCode) << arguments.back();
   }
+  const auto reason = [](const Answer& answer) { return json::parse(AnswerJson(answer)).value("error", ""); };
+  EXPECT_EQ(reason(Answered({"verify", file, "--trust", certificate("b.pem")})),
+            "the signer's path does not lead to " + certificate("b.pem"));
+  const std::string tampered = reason(Answered({"verify", Path("changed.rdp")}));
+  EXPECT_TRUE(tampered.starts_with("the signature does not verify: ")) << tampered;
+  EXPECT_EQ(tampered.find("error:"), std::string::npos) << "a reason in words, not OpenSSL's code: " << tampered;
   const json verified = json::parse(AnswerJson(Answered({"verify", file, "--cert", certificate("a.pem"), "--json"})));
   EXPECT_EQ(verified["publisher"], "CN=Unit Test Publisher");
   EXPECT_EQ(verified["chain"], json::array({"CN=Unit Test Publisher"}));
@@ -384,7 +452,9 @@ TEST_F(BatchTest, ABatchAnswersEveryLineExactlyAndNeverStops) {
   exactly.insert(1, kMaxRequestBytes - exactly.size(), ' ');
   const struct {
     std::string line;
-    std::string error;  // the start of the error answer; empty when it is answered
+    std::string error;      // the start of the error answer; empty when it is answered
+    std::string code = {};  // the failure's code, where the row holds it
+    std::string id = {};    // the id given back, where one is
   } cases[] = {
       {R"({"command": "make", "key": "PELTA_8", "user": "alice", "password": "s3cret"})", ""},
       {"not json, s3cret", "the request is not one JSON object"},
@@ -415,6 +485,15 @@ TEST_F(BatchTest, ABatchAnswersEveryLineExactlyAndNeverStops) {
        "the request starts with a byte order mark"},
       {exactly + "\r", ""},
       {R"({"command": "identity"})", "the command of a request is \"make\" or \"check\""},
+      // Every answer says whether it is a failure, and which; an id comes back with either.
+      {R"({"id": "r1", "command": "version"})", "", "", "r1"},
+      {R"({"command": "check", "name": "PELTA_9$a$s3cret$.exe", "id": "r2"})", "the key is not one", "refused", "r2"},
+      {R"({"id": "r3", "command": "make", "key": "PELTA_8", "user": "a", "password": "s3cret", "exe": "/", "out": "o"})",
+       "cannot read /: not a regular file", "file", "r3"},
+      {R"({"id": "r4", "command": "frobnicate"})", "the command of a request is", "usage", "r4"},
+      {R"({"id": true, "command": "version"})", "\"id\" must be a string", "usage"},
+      {R"({"id": "r6", "id": "r6", "command": "version"})", "the request gives a field twice", "usage"},
+      {R"({"id": "r7", "command": "version", "name": "x"})", "the request has a field that version", "usage", "r7"},
   };
   std::string input;
   for (const auto& c : cases) input += c.line + "\n";
@@ -431,10 +510,14 @@ TEST_F(BatchTest, ABatchAnswersEveryLineExactlyAndNeverStops) {
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     const std::string error = answers[i].value("error", "");
     EXPECT_EQ(error.substr(0, cases[i].error.size()), cases[i].error) << i << ": " << error;
+    EXPECT_EQ(answers[i]["ok"], cases[i].error.empty()) << i;
+    EXPECT_EQ(answers[i].value("code", ""), cases[i].code.empty() ? answers[i].value("code", "") : cases[i].code) << i;
+    EXPECT_EQ(answers[i].value("id", ""), cases[i].id) << i;
     EXPECT_EQ(answers[i].dump().find("s3cret") == std::string::npos, i != 0) << answers[i].dump();
   }
   EXPECT_EQ(answers[6]["password"], "***");
   EXPECT_EQ(answers[18]["valid"], true) << "exactly the longest request";
+  EXPECT_EQ(answers[20]["version"], ToolVersion());
   EXPECT_EQ(answers.back()["valid"], true);
 
   // A failure to read is not the end of the requests.

@@ -11,5 +11,6 @@ extern const CommandRow kRdpCommand;         // command_rdp.cpp
 extern const CommandRow kVerifyCommand;      // command_verify.cpp
 extern const CommandRow kSignaturesCommand;  // command_signatures.cpp
 extern const CommandRow kIdentityCommand;    // command_identity.cpp
+extern const CommandRow kVersionCommand;     // command_version.cpp
 
 }  // namespace rdplaunch

@@ -2,6 +2,7 @@
 #include "hosting/tool_inputs.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <optional>
 
 #include "hosting/tool_files.h"
@@ -31,11 +32,25 @@ std::variant<SigningIdentity, Answer> LoadIdentity(const SigningOptions& options
     if (!read.error.empty()) return Answer::Failure(kExitFileError, read.error);
     files.chain = PemFile{options.chain, std::move(read.bytes)};
   }
+  if (!options.passphraseFile.empty() && !options.passphraseVariable.empty()) {
+    return Answer::Failure(kExitUsage, "--key-password-file and --key-password-env both give the passphrase: give one");
+  }
   if (!options.passphraseFile.empty()) {
     FileBytes read = PassphraseOf(options.passphraseFile);
     if (!read.error.empty()) return Answer::Failure(kExitFileError, read.error);
     files.passphrase = std::move(read.bytes);
     files.passphrasePath = options.passphraseFile;
+  }
+  // An operator's secret store hands the passphrase to the tool alone, as its environment.
+  if (!options.passphraseVariable.empty()) {
+    const std::string source = "the environment variable " + options.passphraseVariable;
+    const char* value = std::getenv(options.passphraseVariable.c_str());
+    if (value == nullptr)
+      return Answer::Failure(kExitFileError, "cannot read the passphrase: " + source + " is not set");
+    FileBytes read = PassphraseIn(value, source);
+    if (!read.error.empty()) return Answer::Failure(kExitFileError, read.error);
+    files.passphrase = std::move(read.bytes);
+    files.passphrasePath = source;
   }
   auto identity = SigningIdentity::Load(files);
   if (files.passphrase) std::fill(files.passphrase->begin(), files.passphrase->end(), '\0');

@@ -24,14 +24,29 @@ struct SigningOptions {
   std::string key;
   std::string chain;
   std::string passphraseFile;
+  std::string passphraseVariable;
 };
 
-// The options every signing command shares beside its certificate and key, needing the
-// option that gives those where it is not required.
+// The options that name a signing identity, alike in every signing command: the signer's
+// certificate and key, required or (where a command can do without signing) given
+// together, and the chain and passphrase with them.
 template <typename Args>
-constexpr std::array<Parameter, 2> ChainOptions(std::string_view needs = {}) {
-  return {Bind<Args>::template Option<&Args::chain>("--chain", "CHAIN", {}, needs),
-          Bind<Args>::template Option<&Args::passphraseFile>("--key-password-file", "FILE", {}, needs)};
+constexpr std::array<Parameter, 5> SignerOptions(bool required) {
+  using B = Bind<Args>;
+  constexpr std::string_view kCertificate = "the signer's certificate (PEM)";
+  constexpr std::string_view kKey = "the signer's private key (PEM)";
+  const std::string_view needs = required ? "" : "--cert";
+  return {
+      required ? B::template Required<&Args::certificate>("--cert", "CERT", kCertificate)
+               : B::template Option<&Args::certificate>("--cert", "CERT", kCertificate, {}, "--key"),
+      required ? B::template Required<&Args::key>("--key", "KEY", kKey)
+               : B::template Option<&Args::key>("--key", "KEY", kKey, {}, "--cert"),
+      B::template Option<&Args::chain>(
+          "--chain", "CHAIN", "certificates that may stand on the signer's path up (PEM, any order)", {}, needs),
+      B::template Option<&Args::passphraseFile>("--key-password-file", "FILE",
+                                                "the encrypted key's passphrase: the one line of FILE", {}, needs),
+      B::template Option<&Args::passphraseVariable>(
+          "--key-password-env", "NAME", "the encrypted key's passphrase: the environment variable NAME", {}, needs)};
 }
 
 // The identity the options name: every file read as a bounded regular file, the passphrase

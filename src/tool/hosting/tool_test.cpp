@@ -6,6 +6,7 @@
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <tuple>
 
 #include "fakes/expected_files.h"
 #include "hosting/launch_name_maker.h"
@@ -44,9 +45,20 @@ TEST(ParseCommandLine, ValuesStandWhereTheyStandAndOptionsFollowTheTable) {
       {{"make", "K", "U", "P", "--exe", "", "--out", ""}, {}, "--exe needs a value, none of them empty"},
       {{"make", "K", "U", "P", "--out"}, {}, "--out needs a value"},
       {{"check", "N", "--json", "--json"}, {}, "argument 4 gives --json a second time"},
-      {{"rdp", "N", "--chain", "C"}, {}, "--chain goes with --sign"},
-      {{"rdp", "N", "--key-password-file", "F"}, {}, "--key-password-file goes with --sign"},
+      {{"rdp", "N", "--chain", "C"}, {}, "--chain goes with --cert"},
+      {{"rdp", "N", "--key-password-file", "F"}, {}, "--key-password-file goes with --cert"},
+      {{"rdp", "N", "--key-password-env", "V"}, {}, "--key-password-env goes with --cert"},
+      {{"rdp", "N", "--cert", "C"}, {}, "--cert goes with --key"},
       {{"rdp", "N", "--sign", "C"}, {}, "--sign needs two values"},
+      {{"rdp", "N", "--sign", "C", "K", "--chain", "H"}, {"N"}, {}},
+      {{"rdp", "N", "--sign", "C", "K", "--key", "K"}, {}, "argument 6 gives --key a second time"},
+      {{"verify", "F", "--trust=T", "--cert", "T"}, {}, "argument 4 gives --trust a second time"},
+      {{"check", "N", "--show-password", "--show-password"}, {}, "argument 4 gives --show-password a second time"},
+      {{"check", "N", "--show-password=yes"}, {}, "argument 3: --show-password takes no value after '='"},
+      {{"make", "K", "U", "P", "--exe=", "--out", "D"}, {}, "--exe needs a value, none of them empty"},
+      {{"make", "K", "U", "--exe=L"}, {"K", "U", "--exe=L"}, {}},
+      {{"make", "K", "U", "--help"}, {"K", "U", "--help"}, {}},
+      {{"make", "--", "--help", "U", "P"}, {"--help", "U", "P"}, {}},
       {{"signatures", "--cert", "C", "--out", "H"}, {}, "signatures needs --key"},
       {{"identity", "--key", "K"}, {}, "identity needs --cert"},
       {{"signatures", "--cert", "C", "--key", "K"}, {}, "signatures needs --out"},
@@ -65,6 +77,27 @@ TEST(ParseCommandLine, ValuesStandWhereTheyStandAndOptionsFollowTheTable) {
     }
     EXPECT_EQ(parsed.error.find("s3cret"), std::string::npos);
   }
+  // --opt=value gives the same as --opt value; the older spellings give the options they stand for.
+  for (const auto& [arguments, option, value] :
+       {std::tuple<std::vector<std::string>, std::string, std::string>{
+            {"make", "K", "U", "P", "--out=D=E", "--exe", "L"}, "--out", "D=E"},
+        {{"verify", "F", "--cert", "T"}, "--trust", "T"},
+        {{"rdp", "N", "--sign", "C", "K"}, "--key", "K"}}) {
+    const Given given = ParseCommandLine(arguments).given;
+    const auto found = std::find_if(given.begin(), given.end(), [&](const auto& g) { return g.first->name == option; });
+    ASSERT_NE(found, given.end()) << Joined(arguments);
+    EXPECT_EQ(found->second, std::vector<std::string>{value}) << Joined(arguments);
+  }
+  // Every command answers --help, and --version is the version command.
+  for (const CommandRow* command : CommandTable()) {
+    for (const char* help : {"--help", "-h"}) {
+      const ParsedCommandLine parsed = ParseCommandLine({std::string(command->name), help});
+      EXPECT_TRUE(parsed.help && parsed.error.empty() && parsed.command == command) << command->name;
+    }
+    EXPECT_TRUE(CommandHelp(*command).starts_with("usage: " + UsageLine(*command) + "\n")) << command->name;
+  }
+  EXPECT_EQ(ParseCommandLine({"--version"}).command, FindCommand("version"));
+  EXPECT_EQ(Answered({"--version"}).headline, "rdplaunch-name " + std::string(ToolVersion()));
   const Answer unknown = Answered({"frobnicate"});
   EXPECT_EQ(unknown.exitCode, kExitUsage);
   EXPECT_EQ(unknown.error, "no such command; see --help");
@@ -153,6 +186,16 @@ TEST(ContentDisposition, FollowsTheRfcExamples) {
             "attachment; filename=\"a_b_c_d.exe\"; filename*=UTF-8''a%22b%5Cc%25d.exe");
   EXPECT_EQ(ContentDisposition("K$u$p'!#&+-.^_`|~$.exe"),
             "attachment; filename=\"K$u$p'!#&+-.^_`|~$.exe\"; filename*=UTF-8''K$u$p%27!#&+-.^_`|~$.exe");
+  // A client that reads only filename= must never save a launcher name with other credentials:
+  // a name that is not plain ASCII falls back to its key alone, which the launcher refuses.
+  for (const auto& [name, fallback] : {std::pair{"PELTA_8$Иван Петров$pw1$.exe", "PELTA_8.exe"},
+                                       {"PELTA_8$alice$пароль$.exe", "PELTA_8.exe"},
+                                       {"PELTA_8$alice$p%w$.exe", "PELTA_8.exe"},
+                                       {"PELTA_8$alice$s3cret$.exe", "PELTA_8$alice$s3cret$.exe"}}) {
+    EXPECT_EQ(FallbackFileName(name), fallback) << name;
+    EXPECT_NE(ContentDisposition(name).find("filename=\"" + std::string(fallback) + "\";"), std::string::npos);
+    EXPECT_EQ(CheckLaunchName(fallback).renameReason.empty(), std::string_view(fallback) == name) << name;
+  }
 }
 
 }  // namespace
