@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets (clang, with AddressSanitizer and UndefinedBehaviorSanitizer)
-# and runs each for SECONDS (default 30), starting from the corpus in fuzz/corpus. New
-# inputs collect in a scratch copy; the repository's corpus is not changed.
+# and runs each for SECONDS (default 30), starting from the corpus in fuzz/corpus (which
+# holds the inputs of earlier findings, so every run replays them). New inputs collect in
+# a scratch copy; the repository's corpus is not changed. An input that finds a failure is
+# kept in build/fuzz-findings with the certificate the run trusted, and the command that
+# replays it is printed.
 # Usage: scripts/fuzz.sh [SECONDS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,6 +14,8 @@ cmake --build --preset fuzz
 # The seed files are made by the tool of the native build (the fuzz build has no tool).
 cmake --preset native >/dev/null
 cmake --build --preset native --target rdplaunch-name
+findings=$PWD/build/fuzz-findings
+mkdir -p "$findings"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 # The signed-file target starts from files signed for this run: a certificate and key made
@@ -21,7 +26,7 @@ openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=Fuzz Publisher' -ke
   -out "$scratch/cert.pem" >/dev/null 2>&1 </dev/null
 export RDPLAUNCH_FUZZ_CERT="$scratch/cert.pem"
 for key in PELTA_8 PELTA_NRD PELTA_8_CP_Online; do
-  build/native/rdplaunch-name rdp "$key\$a\$b\$.exe" --sign "$scratch/cert.pem" "$scratch/key.pem" \
+  build/native/rdplaunch-name rdp "$key\$a\$b\$.exe" --cert "$scratch/cert.pem" --key "$scratch/key.pem" \
     >"$scratch/signed_file/$key.rdp"
 done
 # The reader of signed files, without cryptography, starts from the same files.
@@ -29,8 +34,10 @@ cp -r "$scratch/signed_file" "$scratch/signed_file_reader"
 fuzz() {
   local target=$1
   mkdir -p "$scratch/$target"
+  rm -f "$findings/$target"-*
   [[ -d fuzz/corpus/$target ]] && cp fuzz/corpus/$target/* "$scratch/$target/"
-  build/fuzz/${target}_fuzzer -max_total_time="$seconds" -print_final_stats=1 "$scratch/$target" \
+  build/fuzz/${target}_fuzzer -max_total_time="$seconds" -print_final_stats=1 \
+    -artifact_prefix="$findings/$target-" "$scratch/$target" \
     >"$scratch/$target.log" 2>&1
 }
 # Two targets at a time, one on each core: each still gets its SECONDS of one core.
@@ -49,7 +56,11 @@ for pair in "launch_name failure_text" "signed_file_reader signed_file"; do
     grep -E '^(stat::number_of_executed_units|stat::average_exec_per_sec|==[0-9]+==ERROR|SUMMARY)' "$scratch/$target.log" || true
     if ((status != 0)); then
       tail -40 "$scratch/$target.log"
-      echo "fuzz: $target found a failure (exit code $status)" >&2
+      cp "$scratch/cert.pem" "$findings/fuzz-cert.pem"
+      echo "fuzz: $target found a failure (exit code $status); its input is kept in $findings:" >&2
+      for input in "$findings/$target"-*; do
+        [[ -e $input ]] && echo "  replay: RDPLAUNCH_FUZZ_CERT=$findings/fuzz-cert.pem build/fuzz/${target}_fuzzer $input" >&2
+      done
       failed=1
     fi
   done

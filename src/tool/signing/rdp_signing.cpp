@@ -241,9 +241,15 @@ SignatureCheck CheckSignedFile(std::string_view fileBytes, std::string_view trus
   if (!cms) return Bad("the signature is not a CMS structure: " + OpenSslError());
   if (std::string problem = SignerDigestProblem(cms.get()); !problem.empty()) return Bad(problem);
 
+  // The content goes in behind a pass-through filter: given a memory BIO itself, CMS_verify
+  // makes a copy of it that it does not free when it cannot set up the signed data's
+  // digests (an algorithm it does not know), once for every such file it is given.
   Bio content = MemoryOf(reading.message);
+  Bio passThrough(content ? BIO_new(BIO_f_null()) : nullptr);
+  if (!passThrough) return Bad("out of memory while checking the signature");
+  BIO_push(passThrough.get(), content.release());
   constexpr unsigned kFlags = CMS_BINARY | CMS_DETACHED | CMS_NO_SIGNER_CERT_VERIFY;
-  if (CMS_verify(cms.get(), nullptr, nullptr, content.get(), nullptr, kFlags) != 1) {
+  if (CMS_verify(cms.get(), nullptr, nullptr, passThrough.get(), nullptr, kFlags) != 1) {
     return Bad("the signature does not verify: " + OpenSslError());
   }
   STACK_OF(X509)* signers = CMS_get0_signers(cms.get());
