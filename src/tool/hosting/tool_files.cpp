@@ -2,6 +2,7 @@
 #include "hosting/tool_files.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -51,6 +52,28 @@ int Unreplaceable(const std::string& path, const struct stat& found) {
 int SystemRename(const char* from, const char* to, unsigned flags) {
   return renameat2(AT_FDCWD, from, AT_FDCWD, to, flags);
 }
+
+// An advisory lock on the folder that files are placed in, held from the first placement
+// to the commit or the undo, so that two calls writing the same files into one folder put
+// all of one call's in place, then all of the other's, never a mix. A file system that
+// has no such locks (some network file systems) is written without one.
+class FolderLock {
+ public:
+  FolderLock() = default;
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+  ~FolderLock() {
+    if (folder_ >= 0) close(folder_);  // which releases the lock
+  }
+  void Take(const std::filesystem::path& folder) {
+    folder_ = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    while (folder_ >= 0 && flock(folder_, LOCK_EX) != 0 && errno == EINTR) {
+    }
+  }
+
+ private:
+  int folder_ = -1;
+};
 
 // The files of one call on their way into place, each in a temporary file of its folder
 // until all are written. Whatever is not committed when it goes is undone: every old file
@@ -159,6 +182,11 @@ std::string Placements::Place(std::size_t index) {
   } else {
     const unsigned flags = files_.size() == 1 ? 0u : exists ? RENAME_EXCHANGE : RENAME_NOREPLACE;
     if (calls_.rename(p.temporary.c_str(), file.path.c_str(), flags) != 0) failure = errno;
+    // Without those flags, files could not be put in place all or none.
+    if (failure == EINVAL && flags != 0) {
+      return "cannot write " + file.shownPath +
+             ": this file system cannot replace files atomically, so none is written";
+    }
   }
   if (failure != 0) return "cannot write " + file.shownPath + ": " + Reason(failure);
   p.placed = true;
@@ -286,10 +314,12 @@ const WriteCalls& SystemWriteCalls() {
 // error, an exception, memory running out) undoes it. Neither way needs a hard link, which
 // a folder holding other users' files may refuse.
 std::string WriteNewFiles(const std::vector<NewFile>& files, const WriteCalls& calls) {
+  FolderLock lock;  // outlives the placements, whose undo it covers
   Placements placements(files, calls);
   for (std::size_t i = 0; i < files.size(); ++i) {
     if (std::string error = placements.Write(i); !error.empty()) return error + placements.Undo();
   }
+  if (files.size() > 1) lock.Take(FolderOf(files.front().path));
   for (std::size_t i = 0; i < files.size(); ++i) {
     if (std::string error = placements.Place(i); !error.empty()) return error + placements.Undo();
   }

@@ -50,7 +50,8 @@ struct NewFile {
 
 // Writes every file or none: each goes to a temporary file in its folder (never an
 // existing file, never through a link), and only when all are written and closed are they
-// renamed into place, replacing whatever had the name (a folder never). Whatever ends the
+// renamed into place, replacing whatever had the name (a folder never), while an advisory
+// lock on the first file's folder keeps other calls from placing theirs. Whatever ends the
 // call early (an error, an exception, memory running out) puts every replaced file back,
 // unless another writer has replaced it since. Returns the error, or nothing; an error
 // names every name left behind (an old file that could not be put back or removed), and

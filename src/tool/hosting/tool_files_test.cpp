@@ -2,6 +2,7 @@
 // own. JSON answers are read back with a JSON library, independently of the code that
 // writes them.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -108,6 +109,7 @@ ssize_t FailingWrite(int, const void*, std::size_t) {
 ssize_t OneByteWrite(int file, const void* bytes, std::size_t size) {
   return ::write(file, bytes, std::min<std::size_t>(size, 1));
 }
+ssize_t NoWrite(int, const void*, std::size_t) { return 0; }
 int FailingClose(int file) {
   close(file);
   errno = EIO;
@@ -148,6 +150,23 @@ int FolderBeforeExchange(const char* from, const char* to, unsigned flags) {
   }
   return Rename(from, to, flags);
 }
+// A file system that takes no flags (NFS, several FUSE file systems).
+int FlagsRefused(const char* from, const char* to, unsigned flags) {
+  if (flags == 0) return Rename(from, to, flags);
+  errno = EINVAL;
+  return -1;
+}
+// Every placement happens while no other writer can lock the folder.
+int RenameUnderLock(const char* from, const char* to, unsigned flags) {
+  const int folder = open(faultFolder.c_str(), O_RDONLY | O_DIRECTORY);
+  const bool free = flock(folder, LOCK_EX | LOCK_NB) == 0;
+  close(folder);
+  if (free) {
+    errno = ENOLCK;
+    return -1;
+  }
+  return Rename(from, to, flags);
+}
 // The second exchange fails, and so does the first one's exchange back.
 int FailingSecondAndThird(const char* from, const char* to, unsigned flags) {
   if (++renames >= 2) {
@@ -173,6 +192,7 @@ TEST_F(ToolFilesTest, WritingIsAllOrNothingAndLeavesNoNameUnsaid) {
     WriteCalls calls;
     std::string error;  // the start of it
     Files after;
+    bool alone = false;  // the first file alone, not both
   } cases[] = {
       {"old files replaced",
        {{"a.rdp", "OLD"}, {"b.rdp", "OLD"}},
@@ -184,8 +204,30 @@ TEST_F(ToolFilesTest, WritingIsAllOrNothingAndLeavesNoNameUnsaid) {
        {{"a.rdp", "OLD"}},
        {FailingWrite, ::close, Rename, ::unlink},
        "cannot write a: No space left on device",
-       {{"a.rdp", "OLD"}}},
-      {"a failing close", {}, {::write, FailingClose, Rename, ::unlink}, "cannot write a: Input/output error", {}},
+       {{"a.rdp", "OLD"}},
+       true},
+      {"a failing close",
+       {},
+       {::write, FailingClose, Rename, ::unlink},
+       "cannot write a: Input/output error",
+       {},
+       true},
+      {"a write that writes nothing",
+       {},
+       {NoWrite, ::close, Rename, ::unlink},
+       "cannot write a: No space left",
+       {},
+       true},
+      {"placed under the folder's lock",
+       {{"b.rdp", "OLD"}},
+       {::write, ::close, RenameUnderLock, ::unlink},
+       "",
+       {{"a.rdp", "alpha"}, {"b.rdp", "beta"}}},
+      {"a file system without the rename flags",
+       {{"a.rdp", "OLD"}, {"b.rdp", "OLD"}},
+       {::write, ::close, FlagsRefused, ::unlink},
+       "cannot write a: this file system cannot replace files atomically, so none is written",
+       {{"a.rdp", "OLD"}, {"b.rdp", "OLD"}}},
       {"a folder under the second name",
        {{"a.rdp", "OLD"}, {"b.rdp", kFolder}},
        SystemWriteCalls(),
@@ -200,7 +242,8 @@ TEST_F(ToolFilesTest, WritingIsAllOrNothingAndLeavesNoNameUnsaid) {
        {{"a.rdp", kDevice}},
        SystemWriteCalls(),
        "cannot write a: it is no regular file nor a link to one",
-       {{"a.rdp", kDevice}}},
+       {{"a.rdp", kDevice}},
+       true},
       {"a folder appearing before the exchange",
        {{"a.rdp", "OLD"}, {"b.rdp", "OLD"}},
        {::write, ::close, FolderBeforeExchange, ::unlink},
@@ -248,9 +291,8 @@ TEST_F(ToolFilesTest, WritingIsAllOrNothingAndLeavesNoNameUnsaid) {
       }
     }
     renames = 0;
-    const bool one = c.error.starts_with("cannot write a");
     std::vector<NewFile> files{{Path("a.rdp"), "alpha", 0644, "a"}, {Path("b.rdp"), "beta", 0644, "b"}};
-    if (one) files.pop_back();
+    if (c.alone) files.pop_back();
     const std::string error = WriteNewFiles(files, c.calls);
     EXPECT_EQ(error.substr(0, c.error.size()), c.error) << error;
     Files after;
@@ -281,6 +323,12 @@ TEST_F(ToolFilesTest, WritingIsAllOrNothingAndLeavesNoNameUnsaid) {
   EXPECT_EQ(Names(), (std::vector<std::string>{"a.rdp", "b.rdp"}));
   fs::remove(Path("a.rdp"));
   fs::remove(Path("b.rdp"));
+  // One file takes its name from an old one, which goes.
+  Write("a.rdp", "OLD");
+  EXPECT_EQ(WriteNewFiles({{Path("a.rdp"), "alpha", 0644, "a"}}), "");
+  EXPECT_EQ(Names(), (std::vector<std::string>{"a.rdp"}));
+  EXPECT_EQ(Read("a.rdp"), "alpha");
+  fs::remove(Path("a.rdp"));
   // A masked name stays masked.
   EXPECT_EQ(WriteNewFiles({{Path("K$u$pw$.exe"), "bytes", 0644, "out/K$u$***$.exe"}},
                           {FailingWrite, ::close, Rename, ::unlink}),
