@@ -21,8 +21,10 @@ Answer Verify(const VerifyArguments& arguments) {
   if (!arguments.trusted.empty()) {
     FileBytes read = ReadInputFile(arguments.trusted, kMaxInputFileSize, arguments.trusted);
     if (!read.error.empty()) return Answer::Failure(kExitFileError, read.error);
-    if (CertificateCount(read.bytes) == 0) {
-      return Answer::Failure(kExitFileError, "cannot read " + arguments.trusted + ": it holds no PEM certificate");
+    std::string problem;
+    if (CertificateCount(read.bytes, &problem) == 0 || !problem.empty()) {
+      return Answer::Failure(kExitFileError, "cannot read " + arguments.trusted + ": " +
+                                                 (problem.empty() ? "it holds no PEM certificate" : problem));
     }
     trusted = std::move(read.bytes);
   }
@@ -36,6 +38,10 @@ Answer Verify(const VerifyArguments& arguments) {
   answer.exitCode = check.publisherChecked ? kExitDone : kExitPublisherNotChecked;
   answer.headline = check.publisherChecked ? "good signature" : "signature valid, publisher not checked";
   DescribeSigner(answer, check.signer);
+  // Without --trust, the top of the path is taken as it stands: the answer names it.
+  if (!check.publisherChecked) {
+    answer.Sentence("trusted", "taken as it stands, unchecked", check.signer.path.back());
+  }
   // What the signature leaves out, a client takes from the file as it is.
   return answer.Sentence("uncovered", "not covered by the signature", check.uncovered);
 }

@@ -76,7 +76,10 @@ Answer& DescribeIdentity(Answer& answer, const SigningIdentity& identity) {
   DescribeSigner(answer, identity.Summary());
   const std::vector<std::string> leftOut = identity.LeftOut();
   leftOut.empty() ? answer.Json("left_out", leftOut) : answer.Both("left_out", "left out of chain", leftOut);
-  const std::string warning = identity.ExpiryWarning();
+  std::string warning = identity.ExpiryWarning();
+  if (const std::string path = identity.PathWarning(); !path.empty()) {
+    warning += (warning.empty() ? "" : "; ") + path;
+  }
   return warning.empty() ? answer.Json("warning", nullptr) : answer.Both("warning", "warning", warning);
 }
 

@@ -4,6 +4,8 @@
 #include "signing/certificate_path.h"
 
 #include <openssl/bio.h>
+#include <openssl/bn.h>
+#include <openssl/core_names.h>
 #include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
@@ -11,7 +13,9 @@
 
 #include <algorithm>
 #include <ctime>
+#include <map>
 #include <optional>
+#include <utility>
 
 namespace rdplaunch {
 
@@ -26,8 +30,15 @@ using StoreContext = std::unique_ptr<X509_STORE_CTX, OpenSslDeleter<X509_STORE_C
 
 // Bounds on the search, which a bundle of many copies of one certificate could otherwise
 // make take exponential time: no real path is longer, and no real bundle offers more.
+// Each is refused by name when a search reaches it.
 constexpr std::size_t kMaxPathLength = 10;
 constexpr int kMaxSearchSteps = 256;
+constexpr int kMaxSignatureChecks = 512;
+// A key real certificates use: an RSA public exponent is small (3 or 65537, at most 32
+// bits), and a modulus at most 16384 bits. Anything else could make each check of a
+// signature cost a full-size exponentiation, and no authority issues it.
+constexpr int kMaxPublicExponentBits = 32;
+constexpr int kMaxModulusBits = 16384;
 
 std::optional<std::int64_t> SecondsOf(const ASN1_TIME* time) {
   std::tm parts{};
@@ -47,6 +58,30 @@ bool Issued(X509* issuer, X509* subject) {
 }
 
 bool SameCertificate(X509* a, X509* b) { return X509_cmp(a, b) == 0; }
+
+// What can be seen of a candidate issuer without checking a signature: the subject's
+// issuer name is its name, an authority key identifier in the subject does not name
+// another key, and its key is one a real authority has (an RSA key, since the policy
+// allows no other on a chain, of a sane size and exponent).
+bool CouldHaveIssued(X509* issuer, X509* subject) {
+  if (X509_NAME_cmp(X509_get_subject_name(issuer), X509_get_issuer_name(subject)) != 0) return false;
+  const ASN1_OCTET_STRING* named = X509_get0_authority_key_id(subject);
+  const ASN1_OCTET_STRING* own = X509_get0_subject_key_id(issuer);
+  if (named != nullptr && own != nullptr && ASN1_OCTET_STRING_cmp(named, own) != 0) return false;
+  EVP_PKEY* key = X509_get0_pubkey(issuer);
+  if (key == nullptr) {
+    ERR_clear_error();
+    return false;
+  }
+  if (EVP_PKEY_get_base_id(key) != EVP_PKEY_RSA) return true;  // the policy names it, on a path
+  BIGNUM* exponent = nullptr;
+  const bool sane = EVP_PKEY_get_bits(key) <= kMaxModulusBits &&
+                    EVP_PKEY_get_bn_param(key, OSSL_PKEY_PARAM_RSA_E, &exponent) == 1 &&
+                    BN_num_bits(exponent) <= kMaxPublicExponentBits;
+  BN_free(exponent);
+  ERR_clear_error();
+  return sane;
+}
 
 // Two copies of one authority (renewed, or cross-signed): a path holds only one of them.
 bool SameAuthority(X509* a, X509* b) {
@@ -106,20 +141,34 @@ class PathSearch {
 
   SignerPath Run() {
     if (Walk()) return std::move(found_);
-    if (!firstRefused_.problem.empty()) return std::move(firstRefused_);
+    // A search cut short says so: what it refused on the way may not be the reason.
     SignerPath none;
-    none.problem = "the signer's path does not lead to a trusted certificate";
-    none.untrusted = true;
+    if (!limit_.empty()) {
+      none.problem = "no path from the signer up was found within " + limit_;
+    } else if (!firstRefused_.problem.empty()) {
+      return std::move(firstRefused_);
+    } else {
+      none.problem = "the signer's path does not lead to a trusted certificate";
+      none.untrusted = true;
+    }
     return none;
   }
 
  private:
   bool Walk() {
-    if (++steps_ > kMaxSearchSteps) return false;
+    if (!limit_.empty()) return false;
+    if (++steps_ > kMaxSearchSteps) {
+      limit_ = std::to_string(kMaxSearchSteps) + " steps of the search";
+      return false;
+    }
     X509* top = path_.back();
-    const bool anchored = trusted_ != nullptr ? Holds(trusted_, top) : Issued(top, top);
+    const bool anchored = trusted_ != nullptr ? Holds(trusted_, top) : IssuedOnce(top, top);
     if (anchored) return Judge();
-    const std::vector<X509*> issuers = path_.size() < kMaxPathLength ? IssuersOf(top) : std::vector<X509*>{};
+    const std::vector<X509*> issuers = IssuersOf(top);
+    if (!issuers.empty() && path_.size() >= kMaxPathLength) {
+      limit_ = "the " + std::to_string(kMaxPathLength) + " certificates a path may hold";
+      return false;
+    }
     for (X509* issuer : issuers) {
       path_.push_back(issuer);
       if (Walk()) return true;
@@ -129,7 +178,21 @@ class PathSearch {
     return issuers.empty() && trusted_ == nullptr && Judge();
   }
 
-  std::vector<X509*> IssuersOf(X509* certificate) const {
+  // Each issuer and subject are checked once, and only where the cheap facts allow it; the
+  // signature checks of one search are bounded.
+  bool IssuedOnce(X509* issuer, X509* subject) {
+    const auto [known, added] = issued_.try_emplace({issuer, subject}, false);
+    if (!added) return known->second;
+    if (!CouldHaveIssued(issuer, subject)) return false;
+    if (++signatureChecks_ > kMaxSignatureChecks) {
+      if (limit_.empty()) limit_ = std::to_string(kMaxSignatureChecks) + " signature checks";
+      return false;
+    }
+    known->second = Issued(issuer, subject);
+    return known->second;
+  }
+
+  std::vector<X509*> IssuersOf(X509* certificate) {
     std::vector<X509*> issuers;
     for (STACK_OF(X509) * source : {bundle_, trusted_}) {
       for (int i = 0; source != nullptr && i < sk_X509_num(source); ++i) {
@@ -137,7 +200,7 @@ class PathSearch {
         const auto same = [&](X509* other) { return SameCertificate(other, candidate); };
         const auto sameAuthority = [&](X509* other) { return SameAuthority(other, candidate); };
         if (std::none_of(issuers.begin(), issuers.end(), same) &&
-            std::none_of(path_.begin(), path_.end(), sameAuthority) && Issued(candidate, certificate)) {
+            std::none_of(path_.begin(), path_.end(), sameAuthority) && IssuedOnce(candidate, certificate)) {
           issuers.push_back(candidate);
         }
       }
@@ -166,19 +229,30 @@ class PathSearch {
   std::int64_t now_;
   std::vector<X509*> path_;
   int steps_ = 0;
+  int signatureChecks_ = 0;
+  std::map<std::pair<X509*, X509*>, bool> issued_;
+  std::string limit_;  // the bound the search reached, or nothing
   SignerPath found_;
   SignerPath firstRefused_;
 };
 
 }  // namespace
 
-Certificates ReadCertificates(std::string_view pem) {
+Certificates ReadCertificates(std::string_view pem, std::string* problem) {
   Certificates certificates(sk_X509_new_null());
   Bio bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
   while (X509* certificate = PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr)) {
     sk_X509_push(certificates.get(), certificate);
   }
-  ERR_clear_error();  // the end of the file reads as an error
+  // The end of the text reads as an error of its own; any other is a block that cannot be
+  // read, and what stands after it would be lost without a word.
+  const unsigned long error = ERR_peek_last_error();
+  if (problem != nullptr && error != 0 && ERR_GET_REASON(error) != PEM_R_NO_START_LINE) {
+    const char* reason = ERR_reason_error_string(error);
+    *problem = "its certificate " + std::to_string(sk_X509_num(certificates.get()) + 1) + " cannot be read (" +
+               (reason == nullptr ? "no reason given" : reason) + ")";
+  }
+  ERR_clear_error();
   return certificates;
 }
 

@@ -24,7 +24,9 @@ void FreeStack(STACK_OF(X509) * certificates);         // the stack alone
 using Certificates = std::unique_ptr<STACK_OF(X509), OpenSslDeleter<STACK_OF(X509), FreeCertificates>>;
 using CertificateView = std::unique_ptr<STACK_OF(X509), OpenSslDeleter<STACK_OF(X509), FreeStack>>;
 
-Certificates ReadCertificates(std::string_view pem);
+// The PEM text's certificates in order. Where a block cannot be read, problem (when given)
+// says which, counting certificates from 1; the certificates before it are returned.
+Certificates ReadCertificates(std::string_view pem, std::string* problem = nullptr);
 std::string SubjectOf(X509* certificate);
 CertificateFacts FactsOf(X509* certificate);
 

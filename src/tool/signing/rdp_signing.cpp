@@ -169,10 +169,17 @@ std::variant<SigningIdentity, IdentityProblem> SigningIdentity::Load(const Signi
     ERR_clear_error();
     return refused("the key " + keyPath + " does not belong to the certificate " + certificatePath);
   }
-  parts->bundle.reset(sk_X509_new_null());
+  // A certificate file may hold the whole chain after the signer (as authorities deliver
+  // it): those certificates join the chain's.
+  std::string problem;
+  parts->bundle = ReadCertificates(files.certificate.text, &problem);
+  if (!problem.empty()) return unreadable(certificatePath + " cannot be read: " + problem);
+  X509_free(sk_X509_shift(parts->bundle.get()));  // the signer itself
   if (files.chain) {
-    parts->bundle = ReadCertificates(files.chain->text);
-    if (sk_X509_num(parts->bundle.get()) == 0) return unreadable(files.chain->path + " holds no PEM certificate");
+    Certificates chain = ReadCertificates(files.chain->text, &problem);
+    if (!problem.empty()) return unreadable(files.chain->path + " cannot be read: " + problem);
+    if (sk_X509_num(chain.get()) == 0) return unreadable(files.chain->path + " holds no PEM certificate");
+    while (sk_X509_num(chain.get()) > 0) sk_X509_push(parts->bundle.get(), sk_X509_shift(chain.get()));
   }
   // Files a check would refuse are never made: the path is the one a check of them finds.
   parts->path = FindSignerPath(parts->certificate.get(), parts->bundle.get(), nullptr, Now());
@@ -207,6 +214,15 @@ std::string SigningIdentity::Sign(std::string_view message) const {
 }
 
 SignerSummary SigningIdentity::Summary() const { return SummaryOf(parts_->certificate.get(), parts_->path.facts); }
+
+std::string SigningIdentity::PathWarning() const {
+  const CertificateFacts& top = parts_->path.facts.back();
+  if (top.selfSigned) return {};
+  return "the path ends at " + top.subject +
+         ", which is not self-signed: its issuer is not among the certificates given, so whoever checks the files "
+         "must trust " +
+         top.subject + " itself";
+}
 std::string SigningIdentity::ExpiryWarning() const { return rdplaunch::ExpiryWarning(parts_->path.facts, Now()); }
 
 std::vector<std::string> SigningIdentity::LeftOut() const {
@@ -239,6 +255,9 @@ SignatureCheck CheckSignedFile(std::string_view fileBytes, std::string_view trus
   const auto* der = reinterpret_cast<const unsigned char*>(reading.der.data());
   Cms cms(d2i_CMS_ContentInfo(nullptr, &der, static_cast<long>(reading.der.size())));
   if (!cms) return Bad("the signature is not a CMS structure: " + OpenSslError());
+  if (CMS_is_detached(cms.get()) != 1) {
+    return Bad("the signature carries content of its own: a connection file's signature is detached");
+  }
   if (std::string problem = SignerDigestProblem(cms.get()); !problem.empty()) return Bad(problem);
 
   // The content goes in behind a pass-through filter: given a memory BIO itself, CMS_verify
@@ -275,8 +294,8 @@ SignatureCheck CheckSignedFile(std::string_view fileBytes, std::string_view trus
   return check;
 }
 
-std::size_t CertificateCount(std::string_view pem) {
-  return static_cast<std::size_t>(sk_X509_num(ReadCertificates(pem).get()));
+std::size_t CertificateCount(std::string_view pem, std::string* problem) {
+  return static_cast<std::size_t>(sk_X509_num(ReadCertificates(pem, problem).get()));
 }
 
 }  // namespace rdplaunch

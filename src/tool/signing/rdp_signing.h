@@ -65,6 +65,7 @@ class SigningIdentity {
   std::string Sign(std::string_view message) const;
   SignerSummary Summary() const;
   std::string ExpiryWarning() const;         // when the earliest end is soon, or nothing
+  std::string PathWarning() const;           // when the path's top is no self-signed certificate, or nothing
   std::vector<std::string> LeftOut() const;  // the subjects of given certificates not on the path
 
   SigningIdentity(SigningIdentity&&) noexcept;
@@ -104,7 +105,7 @@ struct SignatureCheck {
 SignatureCheck CheckSignedFile(std::string_view fileBytes, std::string_view trustedPem,
                                std::string_view trustedName = "a trusted certificate");
 
-// How many PEM certificates the text holds.
-std::size_t CertificateCount(std::string_view pem);
+// How many PEM certificates the text holds; a block that cannot be read is said in problem.
+std::size_t CertificateCount(std::string_view pem, std::string* problem = nullptr);
 
 }  // namespace rdplaunch

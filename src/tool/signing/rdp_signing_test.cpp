@@ -182,6 +182,25 @@ TEST_F(SignedFileTest, AnIntermediatesCertificateTravelsInTheSignatureSoTheRootA
   EXPECT_EQ(std::get<IdentityProblem>(notPem).message,
             "leaf.key is not a PEM certificate: no start line (PEM routines)")
       << "OpenSSL's reason in words follows";
+  // A certificate file that holds the chain after the signer, as authorities deliver it:
+  // the chain is used, and a path that stops short of a self-signed root is said.
+  Write("fullchain.pem", Pem("leaf.pem") + Pem("int.pem"));
+  Write("introot.pem", Pem("int.pem") + Pem("root.pem"));
+  const SigningIdentity full = Identity("fullchain.pem", "leaf.key");
+  EXPECT_EQ(full.Summary().path, (std::vector<std::string>{"CN=Leaf Publisher", "CN=Test Intermediate"}));
+  EXPECT_EQ(full.PathWarning(),
+            "the path ends at CN=Test Intermediate, which is not self-signed: its issuer is not among the certificates "
+            "given, so whoever checks the files must trust CN=Test Intermediate itself");
+  EXPECT_EQ(Identity("leaf.pem", "leaf.key", "introot.pem").PathWarning(), "");
+  // A block that cannot be read is never skipped: what stands after it would be lost.
+  Write("broken.pem",
+        Pem("int.pem") + "-----BEGIN CERTIFICATE-----\n#not base64#\n-----END CERTIFICATE-----\n" + Pem("root.pem"));
+  const auto unreadable = SigningIdentity::Load(Files("leaf.pem", "leaf.key", "broken.pem"));
+  ASSERT_TRUE(std::holds_alternative<IdentityProblem>(unreadable));
+  EXPECT_TRUE(std::get<IdentityProblem>(unreadable).unreadable);
+  EXPECT_TRUE(
+      std::get<IdentityProblem>(unreadable).message.starts_with("broken.pem cannot be read: its certificate 2 "))
+      << std::get<IdentityProblem>(unreadable).message;
 }
 
 TEST_F(SignedFileTest, AnEncryptedKeyOpensWithItsPassphraseFileAndNeverAsks) {
@@ -287,6 +306,8 @@ TEST_F(SignedFileTest, SigningAndCheckingFindOnePathAndJudgeItAlike) {
        "CN=Server Intermediate on the signer's chain cannot vouch for it: its extended key usage allows neither"},
       {"pssleaf", "pssleaf-chain.pem", "root", "", {"CN=PSS Leaf", "CN=Test Intermediate"}},
       {"loopleaf", "loopleaf-chain.pem", "loopb", "", {"CN=Loop Leaf", "CN=Loop A", "CN=Loop B"}},
+      {"longleaf", "longleaf-chain.pem", "root",
+       "no path from the signer up was found within the 10 certificates a path may hold"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.name) + " " + c.bundle);
@@ -346,13 +367,15 @@ TEST_F(SignedFileTest, TheExpiryIsTheChainsEarliest) {
 }
 
 // SHA-256 or stronger: a file the openssl command signed with a weaker digest is refused
-// by the digest's name.
+// by the digest's name; so is one whose signature embeds what it signs.
 TEST_F(SignedFileTest, OnlySha256OrStrongerDigestsAreAccepted) {
   for (const auto& [digest, refusal] :
        {std::pair{"sha256", ""},
         {"sha512", ""},
         {"md5", "the signature's digest is MD5: only SHA-256 or stronger is accepted"},
-        {"sha1", "the signature's digest is SHA-1: only SHA-256 or stronger is accepted"}}) {
+        {"sha1", "the signature's digest is SHA-1: only SHA-256 or stronger is accepted"},
+        // A signature that carries the signed bytes inside it is not a connection file's.
+        {"sha256 -nodetach", "the signature carries content of its own: a connection file's signature is detached"}}) {
     const SignatureCheck check =
         CheckSignedFile(SignedByOpenSsl("codesign", kPlainTarget, digest), Pem("codesign.pem"));
     EXPECT_EQ(check.reason, refusal) << digest;
