@@ -100,7 +100,7 @@ bool Holds(STACK_OF(X509) * certificates, X509* certificate) {
 
 // RFC 5280 path validation over exactly this path, its top trusted as it is: issuers that
 // are certification authorities allowed to sign certificates, path lengths, critical
-// extensions. Dates are the policy's to judge, which names them.
+// extensions, policies. Dates are the policy's to judge, which names them.
 std::string ValidationProblem(const std::vector<X509*>& path, std::span<const CertificateFacts> facts) {
   Store store(X509_STORE_new());
   CertificateView middle(sk_X509_new_null());
@@ -110,7 +110,9 @@ std::string ValidationProblem(const std::vector<X509*>& path, std::span<const Ce
     return "the chain cannot be validated: out of memory";
   }
   for (std::size_t i = 1; i + 1 < path.size(); ++i) sk_X509_push(middle.get(), path[i]);
-  X509_STORE_set_flags(store.get(), X509_V_FLAG_PARTIAL_CHAIN | X509_V_FLAG_NO_CHECK_TIME);
+  // Policy processing as RFC 5280 has it: the path's own policy constraints and
+  // inhibitions hold, though no policy of ours is required.
+  X509_STORE_set_flags(store.get(), X509_V_FLAG_PARTIAL_CHAIN | X509_V_FLAG_NO_CHECK_TIME | X509_V_FLAG_POLICY_CHECK);
   X509_STORE_set_purpose(store.get(), X509_PURPOSE_ANY);
   if (X509_STORE_CTX_init(context.get(), store.get(), path.front(), middle.get()) != 1) {
     ERR_clear_error();

@@ -306,6 +306,8 @@ TEST_F(SignedFileTest, SigningAndCheckingFindOnePathAndJudgeItAlike) {
        "CN=Server Intermediate on the signer's chain cannot vouch for it: its extended key usage allows neither"},
       {"pssleaf", "pssleaf-chain.pem", "root", "", {"CN=PSS Leaf", "CN=Test Intermediate"}},
       {"loopleaf", "loopleaf-chain.pem", "loopb", "", {"CN=Loop Leaf", "CN=Loop A", "CN=Loop B"}},
+      {"polleaf", "polleaf-chain.pem", "root", "no explicit policy"},
+      {"anyleaf", "anyleaf-chain.pem", "root", "no explicit policy"},
       {"longleaf", "longleaf-chain.pem", "root",
        "no path from the signer up was found within the 10 certificates a path may hold"},
   };
