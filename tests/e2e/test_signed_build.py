@@ -60,8 +60,9 @@ class SignedBuilds(unittest.TestCase):
                     self.assertIn("The certificate expires on 20", said)
                 self.assertEqual(bool(warning), "(message): the certificate expires on " in said, said[-2000:])
                 with tempfile.TemporaryDirectory() as out:
-                    tool = name_tool("rdp", "PELTA_8$a$b$.exe", "--out", out, "--sign", f"{certificates / name}.pem",
-                                     f"{certificates / name}.key", *(["--chain", f"{certificates / chain}.pem"] if chain else []))
+                    tool = name_tool("rdp", "PELTA_8$a$b$.exe", "--out", out, f"--cert={certificates / name}.pem",
+                                     "--key", f"{certificates / name}.key",
+                                     *(["--chain", f"{certificates / chain}.pem"] if chain else []))
                     self.assertEqual(os.listdir(out), [] if problem else ["ПЕЛТА 8.rdp"])
                 self.assertEqual(tool.returncode, 1 if problem else 0)
                 if problem:

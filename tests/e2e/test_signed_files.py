@@ -61,7 +61,7 @@ class SignedFiles(unittest.TestCase):
                     with tempfile.NamedTemporaryFile(suffix=".rdp") as file:
                         file.write(content)
                         file.flush()
-                        checked = name_tool("verify", file.name, "--cert", str(cert))
+                        checked = name_tool("verify", file.name, "--trust", str(cert))
                     self.assertEqual(checked.returncode, 0, checked.stdout + checked.stderr)
                     self.assertIn("publisher: CN=rdplaunch test publisher,O=Test Hoster", words(checked.stdout))
                     independent = independent_check(content, cert)

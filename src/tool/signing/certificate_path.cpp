@@ -273,6 +273,8 @@ CertificateFacts FactsOf(X509* certificate) {
   CertificateFacts facts;
   EVP_PKEY* key = X509_get0_pubkey(certificate);
   facts.rsa = key != nullptr && EVP_PKEY_get_base_id(key) == EVP_PKEY_RSA;
+  const char* keyType = key == nullptr ? nullptr : EVP_PKEY_get0_type_name(key);
+  facts.keyType = keyType == nullptr ? "" : keyType;
   facts.keyBits = key == nullptr ? 0 : EVP_PKEY_get_bits(key);
   const std::uint32_t flags = X509_get_extension_flags(certificate);
   facts.keyUsage = (flags & EXFLAG_KUSAGE) != 0;
@@ -287,6 +289,8 @@ CertificateFacts FactsOf(X509* certificate) {
   int digest = NID_undef;
   if (X509_get_signature_info(certificate, &digest, nullptr, nullptr, nullptr) == 1 && digest != NID_undef) {
     facts.signatureDigest = OBJ_nid2sn(digest);
+  } else if (const int algorithm = X509_get_signature_nid(certificate); algorithm != NID_undef) {
+    facts.signatureAlgorithm = OBJ_nid2sn(algorithm);
   }
   ERR_clear_error();
   const auto notBefore = SecondsOf(X509_get0_notBefore(certificate));

@@ -270,7 +270,7 @@ TEST_F(SignedFileTest, SigningAndCheckingFindOnePathAndJudgeItAlike) {
       {"leaf", "int.pem", "root", "", {"CN=Leaf Publisher", "CN=Test Intermediate"}},
       {"email", "", "email", "CN=E-mail Only cannot sign connection files: its key usage does not allow digital"},
       {"rsa1024", "", "rsa1024", "CN=Short Key cannot sign connection files: its RSA key has 1024 bits"},
-      {"ec", "", "ec", "CN=Elliptic Curve cannot sign connection files: its key is not an RSA key"},
+      {"ec", "", "ec", "CN=Elliptic Curve cannot sign connection files: its key is an EC key, not an RSA key"},
       {"noext", "", "noext", "cannot sign connection files: it has no key usage"},
       {"noeku", "", "noeku", "cannot sign connection files: it has no extended key usage"},
       {"ca", "", "ca", "cannot sign connection files: it is a certification authority's certificate"},
@@ -284,7 +284,8 @@ TEST_F(SignedFileTest, SigningAndCheckingFindOnePathAndJudgeItAlike) {
       {"oldleaf", "oldint.pem", "root",
        "CN=Old Intermediate on the signer's chain cannot vouch for it: it expired on "},
       {"serverleaf", "serverint.pem", "root",
-       "CN=Server Intermediate on the signer's chain cannot vouch for it: its extended key usage allows neither"},
+       "CN=Server Intermediate on the signer's chain cannot vouch for it: its extended key usage allows server "
+       "authentication only, and the certificates below it code signing only"},
       {"mailleaf", "mailint.pem", "root",
        "CN=Mail Intermediate on the signer's chain cannot vouch for it: its extended"},
       {"mailrootleaf", "", "mailroot", "CN=Mail Root on the signer's chain cannot vouch for it: its extended key"},
@@ -303,7 +304,8 @@ TEST_F(SignedFileTest, SigningAndCheckingFindOnePathAndJudgeItAlike) {
       {"critleaf", "critleaf-chain.pem", "root",
        "CN=Critical Leaf cannot sign connection files: unhandled critical extension"},
       {"mixleaf", "mixleaf-chain.pem", "root",
-       "CN=Server Intermediate on the signer's chain cannot vouch for it: its extended key usage allows neither"},
+       "CN=Server Intermediate on the signer's chain cannot vouch for it: its extended key usage allows server "
+       "authentication only, and the certificates below it code signing only"},
       {"pssleaf", "pssleaf-chain.pem", "root", "", {"CN=PSS Leaf", "CN=Test Intermediate"}},
       {"loopleaf", "loopleaf-chain.pem", "loopb", "", {"CN=Loop Leaf", "CN=Loop A", "CN=Loop B"}},
       {"polleaf", "polleaf-chain.pem", "root", "no explicit policy"},

@@ -56,12 +56,22 @@ constexpr int kMinRsaBits = 2048;
 // digest in the signature its issuer put on it (a self-signed certificate's own signature
 // proves nothing and is not judged), and its dates.
 std::string CertificateProblem(const CertificateFacts& certificate, std::int64_t now) {
-  if (!certificate.rsa) return "its key is not an RSA key";
+  if (!certificate.rsa) {
+    if (certificate.keyType == "RSA-PSS") {
+      return "its key is an RSA key limited to RSA-PSS, which the policy does not allow: only unrestricted RSA keys";
+    }
+    return certificate.keyType.empty() ? "its key is not an RSA key"
+                                       : "its key is an " + certificate.keyType + " key, not an RSA key";
+  }
   if (certificate.keyBits < kMinRsaBits) {
     return "its RSA key has " + std::to_string(certificate.keyBits) + " bits, fewer than " +
            std::to_string(kMinRsaBits);
   }
   if (!certificate.selfSigned) {
+    if (certificate.signatureDigest.empty() && !certificate.signatureAlgorithm.empty()) {
+      return "its issuer signed it with " + certificate.signatureAlgorithm +
+             ", which names no digest: only RSA signatures with SHA-256 or stronger are accepted";
+    }
     if (std::string problem = DigestProblem(certificate.signatureDigest, "the digest of its issuer's signature");
         !problem.empty()) {
       return problem;
@@ -95,6 +105,22 @@ Purposes AllowedBy(const CertificateFacts& certificate) {
   return {certificate.codeSigning, certificate.serverAuthentication};
 }
 
+std::string Named(Purposes purposes) {
+  return purposes.codeSigning && purposes.serverAuthentication ? "code signing and server authentication"
+         : purposes.codeSigning                                ? "code signing"
+                                                               : "server authentication";
+}
+
+// Why no purpose runs from the certificates below an issuer through it.
+std::string PurposeProblem(Purposes below, Purposes allowed) {
+  if (!allowed.codeSigning && !allowed.serverAuthentication) {
+    return "its extended key usage allows neither code signing nor server authentication for the certificates "
+           "below it";
+  }
+  return "its extended key usage allows " + Named(allowed) + " only, and the certificates below it " + Named(below) +
+         " only: no one purpose runs the whole path";
+}
+
 }  // namespace
 
 std::string CertificateRefusal(std::span<const CertificateFacts> chain, std::size_t index, std::string_view problem) {
@@ -112,12 +138,10 @@ std::string ChainProblem(std::span<const CertificateFacts> chain, std::int64_t n
   Purposes left = AllowedBy(chain[0]);
   for (std::size_t i = 1; i < chain.size(); ++i) {
     const Purposes allowed = AllowedBy(chain[i]);
+    const Purposes below = left;
     left = {left.codeSigning && allowed.codeSigning, left.serverAuthentication && allowed.serverAuthentication};
-    std::string problem =
-        left.codeSigning || left.serverAuthentication
-            ? CertificateProblem(chain[i], now)
-            : "its extended key usage allows neither code signing nor server authentication for the certificates "
-              "below it";
+    std::string problem = left.codeSigning || left.serverAuthentication ? CertificateProblem(chain[i], now)
+                                                                        : PurposeProblem(below, allowed);
     if (!problem.empty()) return CertificateRefusal(chain, i, problem);
   }
   return {};

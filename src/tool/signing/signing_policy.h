@@ -18,18 +18,20 @@ std::string DigestProblem(std::string_view digest, std::string_view what = "the 
 struct CertificateFacts {
   std::string subject;  // names it in messages
   bool rsa = false;
+  std::string keyType;  // as OpenSSL names it ("RSA", "RSA-PSS", "EC", "ED25519"), for messages
   int keyBits = 0;
   bool keyUsage = false;  // it has a key usage extension
   bool digitalSignature = false;
   bool extendedKeyUsage = false;  // it has an extended key usage extension
   bool codeSigning = false;
   bool serverAuthentication = false;
-  bool anyPurpose = false;      // "any extended key usage"
-  bool ca = false;              // basic constraints say it is a certification authority
-  bool selfSigned = false;      // its own key verifies its signature: that signature says nothing
-  std::string signatureDigest;  // the digest of the signature its issuer put on it
-  bool datesReadable = true;    // both dates could be read
-  std::int64_t notBefore = 0;   // seconds since 1970-01-01 UTC
+  bool anyPurpose = false;         // "any extended key usage"
+  bool ca = false;                 // basic constraints say it is a certification authority
+  bool selfSigned = false;         // its own key verifies its signature: that signature says nothing
+  std::string signatureDigest;     // the digest of the signature its issuer put on it
+  std::string signatureAlgorithm;  // that signature's algorithm, for messages where it names no digest
+  bool datesReadable = true;       // both dates could be read
+  std::int64_t notBefore = 0;      // seconds since 1970-01-01 UTC
   std::int64_t notAfter = 0;
 };
 

@@ -59,6 +59,9 @@ TEST(ChainProblem, EveryCertificateFromSignerToAnchorIsJudged) {
   const std::string root = "the certificate CN=Root on the signer's chain cannot vouch for it: ";
   const std::string neither = "its extended key usage allows neither code signing nor server authentication";
   const std::string below = " for the certificates below it";
+  const std::string apart =
+      "its extended key usage allows server authentication only, and the certificates below it code signing only: no "
+      "one purpose runs the whole path";
   const ChainCase cases[] = {
       {"a good chain", 0, [](CertificateFacts&) {}, ""},
       {"server authentication", 0, [](CertificateFacts& f) { f.codeSigning = false, f.serverAuthentication = true; },
@@ -69,6 +72,15 @@ TEST(ChainProblem, EveryCertificateFromSignerToAnchorIsJudged) {
       {"SHA-512", 0, [](CertificateFacts& f) { f.signatureDigest = "SHA512"; }, ""},
       {"SHA3-256", 0, [](CertificateFacts& f) { f.signatureDigest = "SHA3-256"; }, ""},
       {"not RSA", 0, [](CertificateFacts& f) { f.rsa = false; }, signer + "its key is not an RSA key"},
+      {"EC", 0, [](CertificateFacts& f) { f.rsa = false, f.keyType = "EC"; },
+       signer + "its key is an EC key, not an RSA key"},
+      {"RSA-PSS", 0, [](CertificateFacts& f) { f.rsa = false, f.keyType = "RSA-PSS"; },
+       signer +
+           "its key is an RSA key limited to RSA-PSS, which the policy does not allow: only unrestricted RSA keys"},
+      {"an issuer's Ed25519", 1, [](CertificateFacts& f) { f.signatureDigest = "", f.signatureAlgorithm = "ED25519"; },
+       intermediate +
+           "its issuer signed it with ED25519, which names no digest: only RSA signatures with SHA-256 or stronger "
+           "are accepted"},
       {"2047 bits", 0, [](CertificateFacts& f) { f.keyBits = 2047; },
        signer + "its RSA key has 2047 bits, fewer than 2048"},
       {"a CA", 0, [](CertificateFacts& f) { f.ca = true; },
@@ -100,7 +112,7 @@ TEST(ChainProblem, EveryCertificateFromSignerToAnchorIsJudged) {
       {"an intermediate's unreadable date", 1, [](CertificateFacts& f) { f.datesReadable = false; },
        intermediate + "its validity dates cannot be read"},
       {"a server-only intermediate", 1, [](CertificateFacts& f) { f.extendedKeyUsage = f.serverAuthentication = true; },
-       intermediate + neither + below},
+       intermediate + apart},
       {"a code-signing intermediate", 1, [](CertificateFacts& f) { f.extendedKeyUsage = f.codeSigning = true; }, ""},
       {"an any-purpose intermediate", 1, [](CertificateFacts& f) { f.extendedKeyUsage = f.anyPurpose = true; }, ""},
       {"an e-mail root", 2, [](CertificateFacts& f) { f.extendedKeyUsage = true; }, root + neither + below},
@@ -134,7 +146,7 @@ TEST(ChainProblem, EveryCertificateFromSignerToAnchorIsJudged) {
   mixed[0].serverAuthentication = true;
   mixed[1].extendedKeyUsage = mixed[1].codeSigning = true;
   mixed[2].extendedKeyUsage = mixed[2].serverAuthentication = true;
-  EXPECT_EQ(ChainProblem(mixed, kNow), root + neither + below);
+  EXPECT_EQ(ChainProblem(mixed, kNow), root + apart);
   EXPECT_EQ(ChainProblem({}, kNow), "there is no certificate");
   // A self-signed publisher's own signature says nothing either.
   std::vector<CertificateFacts> alone{Publisher()};
