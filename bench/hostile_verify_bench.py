@@ -54,9 +54,11 @@ def make_hostile_file(folder, copies):
     (folder / "ca.ext").write_text("basicConstraints=critical,CA:TRUE\nkeyUsage=keyCertSign\n")
     (folder / "leaf.ext").write_text("basicConstraints=CA:FALSE\nkeyUsage=digitalSignature\n"
                                      "extendedKeyUsage=codeSigning\n")
+    # Keys of the modulus's size of the expensive ones below: a signature of another length is
+    # refused before any exponentiation.
     keys = [f"k{i}" for i in range(5)]
     for key in keys:
-        self_signed(key, folder)
+        self_signed(key, folder, ("-newkey", "rsa:3072"))
     bundle = []
     # Copies of one name issued to each other by five keys, all expired.
     for i, issuer in enumerate(keys):

@@ -69,6 +69,10 @@ TEST(PasswordField, MasksThePasswordTheLauncherReadsAndNothingElse) {
     if (!field.Empty()) shown.replace(field.start, field.end - field.start, kMaskedPassword);
     EXPECT_EQ(shown, masked) << path;
   }
+  // In a wide name, only whole code units delimit: U+043A, U+042F and U+045C end in the
+  // bytes of ':', '/' and '\\'.
+  EXPECT_TRUE(FileNamePart(std::u16string_view(u"C:\\dir\\PELTA_8$\u043A\u042F\u045C$pw$.exe")) ==
+              u"PELTA_8$\u043A\u042F\u045C$pw$.exe");
 }
 
 }  // namespace

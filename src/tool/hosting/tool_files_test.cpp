@@ -185,6 +185,10 @@ TEST_F(ToolFilesTest, WritingIsAllOrNothingAndLeavesNoNameUnsaid) {
   constexpr const char* kFolder = "/";          // a folder, in the rows' file lists
   constexpr const char* kFifo = "|";            // a FIFO
   constexpr const char* kDevice = "/dev/null";  // a link to that device
+  const std::string victim = folder_.string() + "-victim";
+  const char* kLinkToFile = victim.c_str();                    // a link to a regular file elsewhere
+  constexpr const char* kDangling = "/nonexistent/rdplaunch";  // a link that leads nowhere
+  std::ofstream(victim) << "VICTIM";
   using Files = std::map<std::string, std::string>;
   const struct {
     const char* what;
@@ -244,6 +248,17 @@ TEST_F(ToolFilesTest, WritingIsAllOrNothingAndLeavesNoNameUnsaid) {
        "cannot write a: it is no regular file nor a link to one",
        {{"a.rdp", kDevice}},
        true},
+      {"a link to a file, replaced and not written through",
+       {{"a.rdp", kLinkToFile}},
+       SystemWriteCalls(),
+       "",
+       {{"a.rdp", "alpha"}},
+       true},
+      {"a link that leads nowhere, replaced",
+       {{"b.rdp", kDangling}},
+       SystemWriteCalls(),
+       "",
+       {{"a.rdp", "alpha"}, {"b.rdp", "beta"}}},
       {"a folder appearing before the exchange",
        {{"a.rdp", "OLD"}, {"b.rdp", "OLD"}},
        {::write, ::close, FolderBeforeExchange, ::unlink},
@@ -284,8 +299,8 @@ TEST_F(ToolFilesTest, WritingIsAllOrNothingAndLeavesNoNameUnsaid) {
         fs::create_directory(Path(name));
       } else if (bytes == kFifo) {
         mkfifo(Path(name).c_str(), 0600);
-      } else if (bytes == kDevice) {
-        fs::create_symlink(kDevice, Path(name));
+      } else if (bytes == kDevice || bytes == kLinkToFile || bytes == kDangling) {
+        fs::create_symlink(bytes, Path(name));
       } else {
         Write(name, bytes);
       }
@@ -305,7 +320,10 @@ TEST_F(ToolFilesTest, WritingIsAllOrNothingAndLeavesNoNameUnsaid) {
                                              : Read(name);
     }
     EXPECT_EQ(after, c.after);
+    std::ifstream untouched(victim);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(untouched), {}), "VICTIM");
   }
+  fs::remove(victim);
   // Memory runs out after the first file is in place: it is put back all the same.
   fs::remove_all(folder_);
   fs::create_directories(folder_);
@@ -463,6 +481,11 @@ TEST_F(ToolCommandsTest, SigningCommandsAnswerByTheirExitCodes) {
   EXPECT_EQ(toOutput.exitCode, kExitDone);
   EXPECT_EQ(AnswerText(toOutput), Read("signatures.h"));
   EXPECT_EQ(json::parse(AnswerJson(toOutput))["header"], Read("signatures.h"));
+  // One signature for each distinct alias, server and port of the profile table and its
+  // companions (tests/expected/profiles.tsv): two editions that share a display name
+  // share no signature unless they share those.
+  EXPECT_EQ(json::parse(AnswerJson(toOutput))["files"], 13);
+  EXPECT_EQ(json::parse(AnswerJson(toOutput))["publisher"], "CN=Unit Test Publisher");
 
   ASSERT_EQ(Answered({"rdp", "PELTA_8$a$b$.exe", "--out", folder_.string(), "--sign", certificate("a.pem"),
                       certificate("a.key")})

@@ -64,6 +64,8 @@ TEST(ParseCommandLine, ValuesStandWhereTheyStandAndOptionsFollowTheTable) {
       {{"signatures", "--cert", "C", "--key", "K"}, {}, "signatures needs --out"},
       {{"batch", "--json"}, {}, "batch takes no arguments"},
       {{"frobnicate"}, {}, "no such command"},
+      {{"check"}, {}, "wrong usage: rdplaunch-name check NAME"},
+      {{"version"}, {}, {}},
   };
   for (const auto& c : cases) {
     const ParsedCommandLine parsed = ParseCommandLine(c.arguments);
@@ -139,6 +141,41 @@ TEST(ParseCommandLine, TheReadmeShowsEveryUsageLineAndExitCode) {
     EXPECT_NE(HelpText().find(std::to_string(row.code) + "  " + std::string(row.meaning)), std::string::npos);
   }
   EXPECT_NE(HelpText().find("at most 1 MiB (the launcher of --exe: 16 MiB)"), std::string::npos) << HelpText();
+}
+
+// A command's help, the batch help and the manual page come from the rows: each value and
+// option with its help line, the batch request with its fields.
+TEST(ParseCommandLine, HelpAndManualAreMadeFromTheRows) {
+  EXPECT_EQ(
+      CommandHelp(*FindCommand("check")),
+      "usage: rdplaunch-name check NAME [--json] [--show-password]\n\n" + FindCommand("check")->help() +
+          "\n\n"
+          "  NAME             a launcher's file name, a folder in front of it or not\n"
+          "  --json           one JSON object for the answer, errors included\n"
+          "  --show-password  show the password instead of ***\n\n"
+          "In batch mode: {\"command\": \"check\", \"name\": \"NAME\"}, and optionally \"show_password\" (true or "
+          "false)\n");
+  EXPECT_NE(HelpText().find("{\"command\": \"make\", \"key\": \"KEY\", \"user\": \"USER\", \"password\": "
+                            "\"PASSWORD\"}, and optionally \"exe\", \"out\"\n"),
+            std::string::npos);
+  EXPECT_EQ(CommandHelp(*FindCommand("rdp")).find("--sign"), std::string::npos) << "an older spelling is shown nowhere";
+  // In the manual page, every line that starts with a dot is a request, and every minus
+  // and backslash of the text is escaped.
+  const std::string page = ManualPage();
+  std::istringstream lines(page);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.starts_with('.')) {
+      EXPECT_NE(std::string(".TH .SH .SS .TP .B .nf .fi").find(line.substr(0, line.find(' '))), std::string::npos)
+          << line;
+    }
+    for (std::size_t at = line.find_first_of("-\\"); at != std::string::npos; at = line.find_first_of("-\\", at + 2)) {
+      EXPECT_TRUE(line[at] == '\\' && at + 1 < line.size() &&
+                  std::string("-e&").find(line[at + 1]) != std::string::npos)
+          << line;
+    }
+  }
+  EXPECT_NE(page.find(".B \\-\\-key\\-password\\-env NAME\n"), std::string::npos);
+  EXPECT_EQ(page.find("\\&"), std::string::npos) << "no line of text starts with a dot or a quote";
 }
 
 TEST(ToolText, JsonAndTextAreValidUtf8AndSafeOnATerminal) {
