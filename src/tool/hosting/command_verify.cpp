@@ -4,6 +4,7 @@
 #include "hosting/tool_handlers.h"
 #include "hosting/tool_inputs.h"
 #include "signing/rdp_signing.h"
+#include "signing/signed_file_reader.h"
 
 namespace rdplaunch {
 
@@ -15,7 +16,7 @@ struct VerifyArguments {
 };
 
 Answer Verify(const VerifyArguments& arguments) {
-  const FileBytes file = ReadInputFile(arguments.file, kMaxInputFileSize, arguments.file);
+  const FileBytes file = ReadInputFile(arguments.file, kMaxSignedFileSize, arguments.file);
   if (!file.error.empty()) return Answer::Failure(kExitFileError, file.error);
   std::string trusted;
   if (!arguments.trusted.empty()) {

@@ -15,6 +15,9 @@ namespace {
 // Characters Windows refuses in file names: browsers and Windows replace them when the
 // file is saved, so the user would get another password than the one issued.
 constexpr std::string_view kForbiddenInFileNames = "\\/:*?\"<>|";
+bool WindowsForbids(unsigned char byte) {
+  return byte < 0x20 || kForbiddenInFileNames.find(static_cast<char>(byte)) != std::string_view::npos;
+}
 
 // A character by itself and its code point; never more of the value it stands in, which
 // may be a password. Characters one cannot see are named.
@@ -35,7 +38,7 @@ std::string RefusalFor(std::string_view what, std::string_view value) {
   if (!CanBeField(value)) return std::string(what) + " contains '$', which separates the fields of the name";
   for (const char c : value) {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || kForbiddenInFileNames.find(c) != std::string_view::npos) {
+    if (WindowsForbids(byte)) {
       return std::string(what) + " contains " + Describe(byte) + ", which Windows does not allow in file names";
     }
   }
@@ -123,7 +126,7 @@ MadeName MakeLaunchName(std::string_view key, std::string_view userName, std::st
 std::string BrowserChangeIn(std::string_view bytes) {
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     const auto byte = static_cast<unsigned char>(bytes[i]);
-    if (byte < 0x20 || kForbiddenInFileNames.find(bytes[i]) != std::string_view::npos) return Describe(byte);
+    if (WindowsForbids(byte)) return Describe(byte);
     if (byte == '%' || byte == 0x7F || byte == 0xA0 || byte == 0xAD) return Describe(byte);
     if (byte == ' ' && i + 1 < bytes.size() && bytes[i + 1] == ' ') return "two spaces in a row";
   }

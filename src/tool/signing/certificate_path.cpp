@@ -24,9 +24,8 @@ void FreeStack(STACK_OF(X509) * certificates) { sk_X509_free(certificates); }
 
 namespace {
 
-using Bio = std::unique_ptr<BIO, OpenSslDeleter<BIO, BIO_free_all>>;
-using Store = std::unique_ptr<X509_STORE, OpenSslDeleter<X509_STORE, X509_STORE_free>>;
-using StoreContext = std::unique_ptr<X509_STORE_CTX, OpenSslDeleter<X509_STORE_CTX, X509_STORE_CTX_free>>;
+using Store = Owned<X509_STORE, X509_STORE_free>;
+using StoreContext = Owned<X509_STORE_CTX, X509_STORE_CTX_free>;
 
 // Bounds on the search, which a bundle of many copies of one certificate could otherwise
 // make take exponential time: no real path is longer, and no real bundle offers more.
@@ -56,8 +55,6 @@ bool Issued(X509* issuer, X509* subject) {
   ERR_clear_error();
   return issued;
 }
-
-bool SameCertificate(X509* a, X509* b) { return X509_cmp(a, b) == 0; }
 
 // What can be seen of a candidate issuer without checking a signature: the subject's
 // issuer name is its name, an authority key identifier in the subject does not name
@@ -239,6 +236,8 @@ class PathSearch {
 };
 
 }  // namespace
+
+bool SameCertificate(X509* a, X509* b) { return X509_cmp(a, b) == 0; }
 
 Certificates ReadCertificates(std::string_view pem, std::string* problem) {
   Certificates certificates(sk_X509_new_null());

@@ -3,6 +3,7 @@
 // policy. Part of the tool's OpenSSL code; never part of the launcher.
 #pragma once
 
+#include <openssl/bio.h>
 #include <openssl/x509.h>
 
 #include <cstdint>
@@ -19,6 +20,10 @@ template <typename T, void (*Free)(T*)>
 struct OpenSslDeleter {
   void operator()(T* object) const { Free(object); }
 };
+// An object of OpenSSL's, freed with its own function.
+template <typename T, void (*Free)(T*)>
+using Owned = std::unique_ptr<T, OpenSslDeleter<T, Free>>;
+using Bio = Owned<BIO, BIO_free_all>;
 void FreeCertificates(STACK_OF(X509) * certificates);  // the stack and every certificate in it
 void FreeStack(STACK_OF(X509) * certificates);         // the stack alone
 using Certificates = std::unique_ptr<STACK_OF(X509), OpenSslDeleter<STACK_OF(X509), FreeCertificates>>;
@@ -28,6 +33,8 @@ using CertificateView = std::unique_ptr<STACK_OF(X509), OpenSslDeleter<STACK_OF(
 // says which, counting certificates from 1; the certificates before it are returned.
 Certificates ReadCertificates(std::string_view pem, std::string* problem = nullptr);
 std::string SubjectOf(X509* certificate);
+// The same certificate, byte for byte (two copies of one authority are not).
+bool SameCertificate(X509* a, X509* b);
 CertificateFacts FactsOf(X509* certificate);
 
 struct SignerPath {

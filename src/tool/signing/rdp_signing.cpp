@@ -27,9 +27,6 @@ namespace rdplaunch {
 
 namespace {
 
-template <typename T, void (*Free)(T*)>
-using Owned = std::unique_ptr<T, OpenSslDeleter<T, Free>>;
-using Bio = Owned<BIO, BIO_free_all>;
 using Certificate = Owned<X509, X509_free>;
 using Key = Owned<EVP_PKEY, EVP_PKEY_free>;
 using Cms = Owned<CMS_ContentInfo, CMS_ContentInfo_free>;
@@ -230,7 +227,7 @@ std::vector<std::string> SigningIdentity::LeftOut() const {
   const std::vector<X509*>& path = parts_->path.certificates;
   for (int i = 0; i < sk_X509_num(parts_->bundle.get()); ++i) {
     X509* certificate = sk_X509_value(parts_->bundle.get(), i);
-    const auto same = [&](X509* used) { return X509_cmp(used, certificate) == 0; };
+    const auto same = [&](X509* used) { return SameCertificate(used, certificate); };
     if (std::none_of(path.begin(), path.end(), same)) leftOut.push_back(SubjectOf(certificate));
   }
   return leftOut;
