@@ -285,6 +285,8 @@ CertificateFacts FactsOf(X509* certificate) {
   facts.anyPurpose = (purposes & XKU_ANYEKU) != 0;
   facts.ca = (flags & EXFLAG_CA) != 0;
   facts.selfSigned = Issued(certificate, certificate);
+  facts.constrainsPoliciesAlone = X509_get_ext_by_NID(certificate, NID_policy_constraints, -1) >= 0 &&
+                                  X509_get_ext_by_NID(certificate, NID_certificate_policies, -1) < 0;
   int digest = NID_undef;
   if (X509_get_signature_info(certificate, &digest, nullptr, nullptr, nullptr) == 1 && digest != NID_undef) {
     facts.signatureDigest = OBJ_nid2sn(digest);

@@ -67,6 +67,11 @@ std::string CertificateProblem(const CertificateFacts& certificate, std::int64_t
     return "its RSA key has " + std::to_string(certificate.keyBits) + " bits, fewer than " +
            std::to_string(kMinRsaBits);
   }
+  // No authority constrains the policies below it without naming its own (the policy
+  // processing of OpenSSL 3.0 also loses memory on such a certificate).
+  if (certificate.constrainsPoliciesAlone) {
+    return "it constrains the certificate policies of the path but names no policy of its own";
+  }
   if (!certificate.selfSigned) {
     if (certificate.signatureDigest.empty() && !certificate.signatureAlgorithm.empty()) {
       return "its issuer signed it with " + certificate.signatureAlgorithm +

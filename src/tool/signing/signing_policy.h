@@ -25,13 +25,14 @@ struct CertificateFacts {
   bool extendedKeyUsage = false;  // it has an extended key usage extension
   bool codeSigning = false;
   bool serverAuthentication = false;
-  bool anyPurpose = false;         // "any extended key usage"
-  bool ca = false;                 // basic constraints say it is a certification authority
-  bool selfSigned = false;         // its own key verifies its signature: that signature says nothing
-  std::string signatureDigest;     // the digest of the signature its issuer put on it
-  std::string signatureAlgorithm;  // that signature's algorithm, for messages where it names no digest
-  bool datesReadable = true;       // both dates could be read
-  std::int64_t notBefore = 0;      // seconds since 1970-01-01 UTC
+  bool anyPurpose = false;               // "any extended key usage"
+  bool ca = false;                       // basic constraints say it is a certification authority
+  bool selfSigned = false;               // its own key verifies its signature: that signature says nothing
+  bool constrainsPoliciesAlone = false;  // it has policy constraints but names no policy of its own
+  std::string signatureDigest;           // the digest of the signature its issuer put on it
+  std::string signatureAlgorithm;        // that signature's algorithm, for messages where it names no digest
+  bool datesReadable = true;             // both dates could be read
+  std::int64_t notBefore = 0;            // seconds since 1970-01-01 UTC
   std::int64_t notAfter = 0;
 };
 
