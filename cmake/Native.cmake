@@ -174,6 +174,11 @@ if(RDPLAUNCH_WIN32_BUILD_DIR)
         list(APPEND locks wine)
       endif()
       set(cost 300)
+      # The name tool's suite builds the tool preset: it starts after the others, once the
+      # signed builds have compiled the same sources into the compiler cache.
+      if(name STREQUAL "test_name_tool")
+        set(cost 250)
+      endif()
     else()
       set(locks wine signing second_core)
       set(cost 100)

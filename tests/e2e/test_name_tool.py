@@ -174,13 +174,16 @@ class MadeCopy(unittest.TestCase):
             batch.stdout.close()
 
     def test_the_tool_preset_installs_the_tool_and_its_manual_alone(self):
+        # Built at the depth of the signed builds' own native tools (signing/NAME/native-tools),
+        # with the same compilers and flags, so that the compiler cache of a test run serves both.
         work = NATIVE_BUILD / "e2e" / "tool"
+        build = work / "preset" / "native-tools"
         shutil.rmtree(work, ignore_errors=True)
-        configured = subprocess.run(["cmake", "--preset", "tool", "-B", work / "build"], cwd=ROOT, capture_output=True,
-                                    text=True)
+        configured = subprocess.run(["cmake", "--preset", "tool", "-B", build, "-DCMAKE_C_COMPILER=cc",
+                                     "-DCMAKE_CXX_COMPILER=c++"], cwd=ROOT, capture_output=True, text=True)
         self.assertEqual(configured.returncode, 0, configured.stderr)
-        self.assertNotIn("GTest", (work / "build/CMakeCache.txt").read_text(), "no test framework is looked for")
-        for step in (["cmake", "--build", work / "build"], ["cmake", "--install", work / "build", "--prefix", work / "usr"]):
+        self.assertNotIn("GTest", (build / "CMakeCache.txt").read_text(), "no test framework is looked for")
+        for step in (["cmake", "--build", build], ["cmake", "--install", build, "--prefix", work / "usr"]):
             done = subprocess.run(step, capture_output=True, text=True)
             self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
         installed = sorted(str(p.relative_to(work / "usr")) for p in (work / "usr").rglob("*") if p.is_file())

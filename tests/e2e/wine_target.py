@@ -33,7 +33,9 @@ def host_runs_32_bit_programs():
     try:
         answer = subprocess.run([WINE32_LOADER, "--version"], capture_output=True, timeout=120)
     except OSError as error:
-        if error.errno in (errno.ENOEXEC, errno.ENOENT):
+        if error.errno == errno.ENOENT:  # 32-bit Wine is optional: its packages may not be had
+            return False, f"32-bit Wine is not installed ({WINE32_LOADER}: {os.strerror(error.errno)})"
+        if error.errno == errno.ENOEXEC:
             return False, f"{WINE32_LOADER}: {os.strerror(error.errno)}"
         raise
     if answer.returncode == 126:
@@ -49,7 +51,7 @@ def choose_target():
     else:
         runs_32_bit, answer = host_runs_32_bit_programs()
         why = f"this host runs 32-bit programs ({answer})" if runs_32_bit else \
-            f"this host cannot run 32-bit programs ({answer})"
+            f"this host cannot run 32-bit programs ({answer})" if answer.startswith("/") else answer
     if runs_32_bit:
         return Target("win32", WIN32_BUILD, WINE32_LOADER,
                       f"running the shipped 32-bit build ({WIN32_BUILD}) on a 32-bit prefix: {why}")
