@@ -310,6 +310,7 @@ TEST_F(SignedFileTest, SigningAndCheckingFindOnePathAndJudgeItAlike) {
       {"loopleaf", "loopleaf-chain.pem", "loopb", "", {"CN=Loop Leaf", "CN=Loop A", "CN=Loop B"}},
       {"polleaf", "polleaf-chain.pem", "root", "no explicit policy"},
       {"anyleaf", "anyleaf-chain.pem", "root", "no explicit policy"},
+      {"mleaf", "mleaf-chain.pem", "m00", "no path from the signer up was found within 256 steps of the search"},
       {"longleaf", "longleaf-chain.pem", "root",
        "no path from the signer up was found within the 10 certificates a path may hold"},
   };
