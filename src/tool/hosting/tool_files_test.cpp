@@ -387,6 +387,13 @@ TEST_F(ToolCommandsTest, CommandsAnswerWhatTheHelpSays) {
   }
   EXPECT_EQ(json::parse(AnswerJson(run({"check", "PELTA_8$a$s3cret$.exe", "--show-password", "--json"})))["password"],
             "s3cret");
+  // Which name each client saves: the name itself, or a fallback the launcher refuses.
+  for (const auto& [user, fallback] : {std::pair{"alice", "PELTA_8$alice$s3cret$.exe"}, {"\xD0\x96", "PELTA_8.exe"}}) {
+    const json made = json::parse(AnswerJson(run({"make", "PELTA_8", user, "s3cret"})));
+    EXPECT_EQ(made["valid"], true);
+    EXPECT_EQ(made["fallback_name"], fallback);
+    EXPECT_EQ(made["fallback_launches"], made["name"] == fallback);
+  }
 
   // Connection files are readable by all, as the umask lets them be.
   const mode_t mask = umask(022);
