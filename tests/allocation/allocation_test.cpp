@@ -15,6 +15,7 @@
 #include "fakes/allocation_count.h"
 #include "fakes/fake_platform.h"
 #include "fakes/run_to_end.h"
+#include "fakes/test_files.h"
 #include "hosting/tool_batch.h"
 
 namespace rdplaunch {
@@ -45,8 +46,7 @@ TEST(Allocations, AProcessorFaultWhileWritingAllocatesNothing) {
 // a request that cannot have its memory is refused alone, the next one answered.
 TEST(Allocations, ARequestThatRunsOutOfMemoryIsRefusedAndTheNextAnswered) {
   namespace fs = std::filesystem;
-  const fs::path folder = fs::temp_directory_path() / ("rdplaunch-allocation-" + std::to_string(getpid()));
-  fs::remove_all(folder);
+  const fs::path folder = testing::OwnFolder("allocation");
   fs::create_directories(folder / "out");
   std::ofstream(folder / "small.exe", std::ios::binary) << std::string(1000, 'M');
   std::ofstream(folder / "large.exe", std::ios::binary) << std::string(3 << 20, 'M');

@@ -7,14 +7,14 @@
 #include <iterator>
 #include <sstream>
 
+#include "fakes/test_files.h"
 #include "profiles/hosts.h"
 #include "text/cp1251.h"
 
 namespace rdplaunch::testing {
 
 std::string ExpectedFile(std::string_view name) {
-  std::ifstream in(std::string(RDPLAUNCH_EXPECTED_DIR "/") + std::string(name), std::ios::binary);
-  std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const std::string bytes = ReadFile(std::string(RDPLAUNCH_EXPECTED_DIR "/") + std::string(name));
   EXPECT_FALSE(bytes.empty()) << "cannot read tests/expected/" << name;
   return bytes;
 }

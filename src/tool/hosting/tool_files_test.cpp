@@ -19,6 +19,8 @@
 #include <tuple>
 
 #include "fakes/test_certificates.h"
+#include "fakes/test_files.h"
+#include "fakes/tool_requests.h"
 #include "hosting/tool_batch.h"
 #include "hosting/tool_files.h"
 #include "hosting/tool_parse.h"
@@ -30,26 +32,19 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-Answer Answered(const std::vector<std::string>& arguments) { return RunCommand(ParseCommandLine(arguments)); }
+using testing::Answered;
 
 // A folder of its own for each test.
 class InAFolder : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("rdplaunch-tool-" + std::to_string(getpid()));
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
+  void SetUp() override { folder_ = testing::OwnFolder("tool"); }
   void TearDown() override { fs::remove_all(folder_); }
 
   std::string Path(const std::string& name) const { return (folder_ / name).string(); }
   void Write(const std::string& name, std::string_view bytes) const {
     std::ofstream(Path(name), std::ios::binary) << bytes;
   }
-  std::string Read(const std::string& name) const {
-    std::ifstream in(Path(name), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
+  std::string Read(const std::string& name) const { return testing::ReadFile(Path(name)); }
   std::vector<std::string> Names() const {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder_)) names.push_back(entry.path().filename().string());
@@ -320,8 +315,7 @@ TEST_F(ToolFilesTest, WritingIsAllOrNothingAndLeavesNoNameUnsaid) {
                                              : Read(name);
     }
     EXPECT_EQ(after, c.after);
-    std::ifstream untouched(victim);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(untouched), {}), "VICTIM");
+    EXPECT_EQ(testing::ReadFile(victim), "VICTIM");
   }
   fs::remove(victim);
   // Memory runs out after the first file is in place: it is put back all the same.

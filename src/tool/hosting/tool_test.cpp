@@ -9,6 +9,8 @@
 #include <tuple>
 
 #include "fakes/expected_files.h"
+#include "fakes/test_files.h"
+#include "fakes/tool_requests.h"
 #include "hosting/launch_name_maker.h"
 #include "hosting/tool_parse.h"
 #include "hosting/tool_text.h"
@@ -18,8 +20,7 @@ namespace {
 
 using nlohmann::json;
 
-// A command line's answer, with no standard input.
-Answer Answered(const std::vector<std::string>& arguments) { return RunCommand(ParseCommandLine(arguments)); }
+using testing::Answered;
 
 std::string Joined(const std::vector<std::string>& arguments) {
   std::string joined;
@@ -130,8 +131,7 @@ TEST(ParseCommandLine, ValuesStandWhereTheyStandAndOptionsFollowTheTable) {
 // What users read of the commands and exit codes is made from the rows: the README, written
 // by hand, must show every usage line and every exit code as the tool does.
 TEST(ParseCommandLine, TheReadmeShowsEveryUsageLineAndExitCode) {
-  std::ifstream in(RDPLAUNCH_SOURCE_DIR "/README.md");
-  const std::string readme{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const std::string readme = testing::ReadFile(RDPLAUNCH_SOURCE_DIR "/README.md");
   for (const CommandRow* command : CommandTable()) {
     EXPECT_NE(readme.find("\n" + UsageLine(*command) + "\n"), std::string::npos) << UsageLine(*command);
   }

@@ -17,6 +17,7 @@
 
 #include "fakes/expected_files.h"
 #include "fakes/test_certificates.h"
+#include "fakes/test_files.h"
 #include "profiles/profiles.h"
 #include "rdpfile/signed_file.h"
 #include "signing/signed_message.h"
@@ -38,8 +39,7 @@ class SignedFileTest : public ::testing::Test {
  public:
   // Each test process works on a copy of its own.
   static void SetUpTestSuite() {
-    folder_ = std::filesystem::temp_directory_path() / ("rdplaunch-signing-" + std::to_string(getpid()));
-    std::filesystem::remove_all(folder_);
+    folder_ = testing::OwnFolder("signing");
     testing::PutTestCertificates(folder_);
   }
   static void TearDownTestSuite() { std::filesystem::remove_all(folder_); }
@@ -51,10 +51,7 @@ class SignedFileTest : public ::testing::Test {
         ("cd '" + folder_.string() + "' && openssl " + arguments + " >/dev/null 2>&1 </dev/null").c_str());
   }
 
-  static std::string Pem(const char* name) {
-    std::ifstream in(Path(name), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
+  static std::string Pem(const char* name) { return testing::ReadFile(Path(name)); }
   static SigningFiles Files(const char* cert, const char* key, const char* chain = "") {
     SigningFiles files{{cert, Pem(cert)}, {key, Pem(key)}, {}, {}, {}};
     if (*chain) files.chain = PemFile{chain, Pem(chain)};

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "fakes/test_files.h"
+
 namespace rdplaunch {
 namespace {
 
@@ -14,7 +16,7 @@ namespace {
 // compiler its table's size and every byte of its one entry, so that no escape is lost.
 TEST(SignaturesHeader, CompilesToTheTableItWasGiven) {
   namespace fs = std::filesystem;
-  const fs::path folder = fs::temp_directory_path() / ("rdplaunch-header-" + std::to_string(getpid()));
+  const fs::path folder = testing::OwnFolder("header");
   // An escape followed by a digit must not take the digit in.
   const std::string tricky = std::string(
                                  "a\"?\\\n\x01"
