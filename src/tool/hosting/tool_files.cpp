@@ -126,8 +126,9 @@ class Placements {
   // Why the file's name cannot take it, or nothing.
   static std::string Refusal(const NewFile& file) {
     struct stat found {};
-    if (lstat(file.path.c_str(), &found) != 0) return {};
-    const int reason = Unreplaceable(file.path, found);
+    return lstat(file.path.c_str(), &found) != 0 ? "" : RefusalOf(file, Unreplaceable(file.path, found));
+  }
+  static std::string RefusalOf(const NewFile& file, int reason) {
     if (reason == 0) return {};
     return "cannot write " + file.shownPath + ": " +
            (reason == EINVAL ? std::string("it is no regular file nor a link to one, and stays as it is")
@@ -177,8 +178,8 @@ std::string Placements::Place(std::size_t index) {
   int failure = 0;
   if (!exists && errno != ENOENT) {
     failure = errno;
-  } else if (exists && Unreplaceable(file.path, old) != 0) {
-    return Refusal(file);
+  } else if (const int reason = exists ? Unreplaceable(file.path, old) : 0; reason != 0) {
+    return RefusalOf(file, reason);
   } else {
     const unsigned flags = files_.size() == 1 ? 0u : exists ? RENAME_EXCHANGE : RENAME_NOREPLACE;
     if (calls_.rename(p.temporary.c_str(), file.path.c_str(), flags) != 0) failure = errno;
