@@ -162,8 +162,10 @@ class PathSearch {
     }
     X509* top = path_.back();
     const bool anchored = trusted_ != nullptr ? Holds(trusted_, top) : IssuedOnce(top, top);
+    if (!limit_.empty()) return false;  // what a check left unknown is not taken for a no
     if (anchored) return Judge();
     const std::vector<X509*> issuers = IssuersOf(top);
+    if (!limit_.empty()) return false;
     if (!issuers.empty() && path_.size() >= kMaxPathLength) {
       limit_ = "the " + std::to_string(kMaxPathLength) + " certificates a path may hold";
       return false;
