@@ -16,6 +16,7 @@
 
 #include "hosting/tool_commands.h"
 #include "hosting/tool_parse.h"
+#include "text/joined.h"
 
 namespace rdplaunch {
 
@@ -73,13 +74,8 @@ struct RequestReader : nlohmann::json::json_sax_t {
 
 Answer Refused(std::string_view why) { return Answer::Failure(kExitUsage, why); }
 
-// A field's name in quotes, built by appending: GCC 12 at -O3 takes a literal put before a
-// string for an overlapping copy.
-std::string Quoted(std::string_view field) {
-  std::string quoted(1, '"');
-  quoted.append(field).push_back('"');
-  return quoted;
-}
+// A field's name in quotes.
+std::string Quoted(std::string_view field) { return Joined({"\"", field, "\""}); }
 
 // What a command's rows make of the members: its values from their fields in order, its
 // options from theirs; any other member is refused.

@@ -8,6 +8,7 @@
 #include "hosting/tool_batch.h"
 #include "hosting/tool_files.h"
 #include "hosting/tool_handlers.h"
+#include "text/joined.h"
 
 namespace rdplaunch {
 
@@ -91,12 +92,10 @@ std::string HelpEntry(std::string_view usage, std::string_view text) {
   return entry;
 }
 
-// An option as the usage line shows it: its name and its values' names. Lines are built by
-// appending: GCC 12 at -O3 takes a literal put before a string for an overlapping copy.
+// An option as the usage line shows it: its name and its values' names.
 std::string Shown(const Parameter& option) {
-  std::string shown(option.name);
-  if (!option.metavar.empty()) shown.append(" ").append(option.metavar);
-  return shown;
+  if (option.metavar.empty()) return std::string(option.name);
+  return Joined({option.name, " ", option.metavar});
 }
 
 bool Needs(const Parameter& option, std::string_view other) { return option.needs == other; }

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "rdpfile/settings.h"
+#include "text/joined.h"
 
 namespace rdplaunch {
 
@@ -210,12 +211,7 @@ bool Allowed(const OutsideValues& allowed, std::string_view value) {
 
 }  // namespace
 
-// Built by appending: GCC 12 at -O3 takes a literal put before a string for an overlapping copy.
-std::string QuotedName(std::string_view name) {
-  std::string quoted(1, '\'');
-  quoted.append(name).push_back('\'');
-  return quoted;
-}
+std::string QuotedName(std::string_view name) { return Joined({"'", name, "'"}); }
 
 // Every documented setting has a row in the settings table; a name that has none, or a
 // secure one outside the signature, is refused.
