@@ -14,9 +14,10 @@ namespace rdplaunch {
 
 namespace {
 
+enum class FailureLayerState { kNotInPlace, kInPlace, kTakenDown };
+
 FailureLayerState layerState = FailureLayerState::kNotInPlace;
 std::optional<EOutOfMemory> premadeOutOfMemory;
-std::optional<EInvalidPointer> premadeInvalidPointer;
 Finalizer processValuesFinalizer = nullptr;
 Finalizer fileBeingWrittenDiscarder = nullptr;
 // Set only on the fallback path; an address of 0 still shows the box.
@@ -35,13 +36,10 @@ constexpr const char kRuntimeErrorCaption[] = "Error";
 
 }  // namespace
 
-FailureLayerState CurrentFailureLayerState() { return layerState; }
-
 // The two memory failures are made now, while memory is certainly available, so that
 // reporting an exhausted heap never needs the heap.
 void SetUpFailureReporting(Finalizer releaseProcessValues, Finalizer discardFileBeingWritten) {
   premadeOutOfMemory.emplace();
-  premadeInvalidPointer.emplace();
   processValuesFinalizer = releaseProcessValues;
   fileBeingWrittenDiscarder = discardFileBeingWritten;
   layerState = FailureLayerState::kInPlace;
@@ -52,11 +50,9 @@ void TakeDownFailureReporting() {
   layerState = FailureLayerState::kTakenDown;
   fileBeingWrittenDiscarder = nullptr;
   premadeOutOfMemory.reset();
-  premadeInvalidPointer.reset();
 }
 
 const EOutOfMemory& PremadeOutOfMemory() { return *premadeOutOfMemory; }
-const EInvalidPointer& PremadeInvalidPointer() { return *premadeInvalidPointer; }
 
 std::int32_t& PendingIoCode() {
   thread_local std::int32_t code = 0;

@@ -14,17 +14,12 @@ inline constexpr int kExitFailureBox = 1;
 inline constexpr int kExitNameNotValid = 2;
 inline constexpr int kRuntimeErrorRaised = 217;
 inline constexpr int kRuntimeErrorOutOfMemory = 203;
-inline constexpr int kRuntimeErrorInvalidPointer = 204;
-
-enum class FailureLayerState { kNotInPlace, kInPlace, kTakenDown };
 
 using Finalizer = void (*)();
 
-FailureLayerState CurrentFailureLayerState();
 void SetUpFailureReporting(Finalizer releaseProcessValues, Finalizer discardFileBeingWritten = nullptr);
 void TakeDownFailureReporting();
 const EOutOfMemory& PremadeOutOfMemory();
-const EInvalidPointer& PremadeInvalidPointer();
 
 std::int32_t& PendingIoCode();
 EInOutError MakeIoFailure(std::uintptr_t address);

@@ -11,8 +11,6 @@ Exception::Exception(std::string message, std::uintptr_t address) : message_(std
 EInOutError::EInOutError(std::string message, std::int32_t ioCode, std::uintptr_t address)
     : Exception(std::move(message), address), ioCode_(ioCode) {}
 
-EExternal::EExternal(const FaultKind& kind, std::uintptr_t address) : Exception(kind.message, address), kind_(&kind) {}
-
 namespace {
 
 // System exception codes and what they are reported as. The fallback numbers follow
@@ -44,10 +42,6 @@ const FaultKind& FaultKindOf(std::uint32_t exceptionCode) {
     if (kind.exceptionCode == exceptionCode) return kind;
   }
   return kOtherFault;
-}
-
-EExternal MakeFaultFailure(std::uint32_t exceptionCode, std::uintptr_t address) {
-  return EExternal(FaultKindOf(exceptionCode), address);
 }
 
 }  // namespace rdplaunch

@@ -43,12 +43,6 @@ class EOutOfMemory : public EHeapException {
   const char* ClassName() const override { return "EOutOfMemory"; }
 };
 
-class EInvalidPointer : public EHeapException {
- public:
-  EInvalidPointer() : EHeapException("Invalid pointer operation") {}
-  const char* ClassName() const override { return "EInvalidPointer"; }
-};
-
 // A program the launcher needs could not be started.
 class EStartError : public Exception {
  public:
@@ -56,8 +50,10 @@ class EStartError : public Exception {
   const char* ClassName() const override { return "EStartError"; }
 };
 
-// What each kind of processor fault becomes: the class derived from EExternal that
-// names it, its message and its run-time error number for the fallback box.
+// What each kind of processor fault is reported as: the class name the failure box shows
+// (EAccessViolation, EDivByZero, EStackOverflow, ...), its message and its run-time error
+// number for the fallback box. A fault is reported from these alone, with no failure
+// object, since the faulting thread may hold the heap.
 struct FaultKind {
   std::uint32_t exceptionCode;
   const char* className;
@@ -66,19 +62,5 @@ struct FaultKind {
 };
 
 const FaultKind& FaultKindOf(std::uint32_t exceptionCode);
-
-// A processor fault turned into a failure; ClassName() is that of the fault's kind
-// (EAccessViolation, EDivByZero, EStackOverflow, ...).
-class EExternal : public Exception {
- public:
-  EExternal(const FaultKind& kind, std::uintptr_t address);
-  const char* ClassName() const override { return kind_->className; }
-  std::uint32_t ExceptionCode() const { return kind_->exceptionCode; }
-
- private:
-  const FaultKind* kind_;
-};
-
-EExternal MakeFaultFailure(std::uint32_t exceptionCode, std::uintptr_t address);
 
 }  // namespace rdplaunch

@@ -225,8 +225,6 @@ class Win32Platform final : public Platform {
     UniqueHandle handle(reinterpret_cast<HANDLE>(process));
     if (handle.Get() == nullptr) return;
     WaitForSingleObject(handle.Get(), INFINITE);
-    DWORD exitCode = 0;
-    GetExitCodeProcess(handle.Get(), &exitCode);
   }
 
   // English where the system has it; a character of another language that 1251 lacks
