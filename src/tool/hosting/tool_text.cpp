@@ -101,8 +101,6 @@ JsonObject& JsonObject::Member(std::string_view key, std::string_view json) {
 
 JsonObject& JsonObject::Text(std::string_view key, std::string_view value) { return Member(key, JsonString(value)); }
 JsonObject& JsonObject::Bool(std::string_view key, bool value) { return Member(key, value ? "true" : "false"); }
-JsonObject& JsonObject::Number(std::string_view key, long long value) { return Member(key, std::to_string(value)); }
-JsonObject& JsonObject::Null(std::string_view key) { return Member(key, "null"); }
 JsonObject& JsonObject::Raw(std::string_view key, std::string_view json) { return Member(key, json); }
 
 std::string MaskedLaunchName(std::string_view path) {

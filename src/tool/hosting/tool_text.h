@@ -22,8 +22,6 @@ class JsonObject {
  public:
   JsonObject& Text(std::string_view key, std::string_view value);
   JsonObject& Bool(std::string_view key, bool value);
-  JsonObject& Number(std::string_view key, long long value);
-  JsonObject& Null(std::string_view key);
   JsonObject& Raw(std::string_view key, std::string_view json);  // an object or array made elsewhere
   std::string Json() const { return members_.empty() ? "{}" : "{" + members_ + "}"; }
 

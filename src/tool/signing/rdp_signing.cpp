@@ -268,10 +268,11 @@ SignatureCheck CheckSignedFile(std::string_view fileBytes, std::string_view trus
   if (CMS_verify(cms.get(), nullptr, nullptr, passThrough.get(), nullptr, kFlags) != 1) {
     return Bad("the signature does not verify: " + OpenSslError());
   }
-  STACK_OF(X509)* signers = CMS_get0_signers(cms.get());
-  const CertificateView signersOwned(signers);
-  if (signers == nullptr || sk_X509_num(signers) != 1) return Bad("the signature has no single signer");
-  X509* signer = sk_X509_value(signers, 0);
+  // The one signer (SignerDigestProblem made sure of one), whose certificate CMS_verify
+  // found among those the signature carries.
+  X509* signer = nullptr;
+  CMS_SignerInfo_get0_algs(sk_CMS_SignerInfo_value(CMS_get0_SignerInfos(cms.get()), 0), nullptr, &signer, nullptr,
+                           nullptr);
   // The path a check finds is the one the signing side found: from the signer through what
   // the signature carries, to a trusted certificate when some are given.
   Certificates carried(CMS_get1_certs(cms.get()));
