@@ -15,6 +15,7 @@
 #include <sstream>
 #include <vector>
 
+#include "fakes/connection_file_text.h"
 #include "fakes/expected_files.h"
 #include "fakes/test_certificates.h"
 #include "fakes/test_files.h"
@@ -29,7 +30,7 @@ namespace {
 const ConnectionTarget kCyrillicTarget{"ПЕЛТА НРД 2016"_cp1251, "ПЕЛТА НРД2016"_cp1251, "rds-b.example.com", "3395"};
 const ConnectionTarget kPlainTarget{"ПЕЛТА 8"_cp1251, "PELTA8", "rds-a.example.com", "3395"};
 
-std::string Utf16(std::string_view cp1251) { return Cp1251ToUtf16Le(cp1251); }
+using testing::Utf16;
 
 // What the OpenSSL code does: reading a certificate's facts for the policy, building its
 // chain, and making and checking a CMS signature. What the policy makes of the facts is
@@ -65,11 +66,6 @@ class SignedFileTest : public ::testing::Test {
   static std::string SignedFile(const ConnectionTarget& target, const char* cert = "a.pem", const char* key = "a.key",
                                 const char* chain = "") {
     return SignedConnectionFileContent(Identity(cert, key, chain), target);
-  }
-  // The file with lines put in before its signscope line.
-  static std::string Inserted(const std::string& file, std::string_view lines) {
-    const std::size_t scope = file.find(Utf16("signscope:s:"));
-    return file.substr(0, scope) + Utf16(lines) + file.substr(scope);
   }
 
   static inline std::filesystem::path folder_;
@@ -413,7 +409,8 @@ TEST_F(SignedFileTest, ATamperedFileIsRefusedWithAReason) {
     EXPECT_FALSE(check.good) << c.what;
     EXPECT_NE(check.reason.find(c.reason), std::string::npos) << c.what << ": " << check.reason;
   }
-  const SignatureCheck harmless = CheckSignedFile(Inserted(file, "Smart Sizing:i:1\r\n"), Pem("a.pem"));
+  const SignatureCheck harmless =
+      CheckSignedFile(testing::InsertedBeforeScope(file, "Smart Sizing:i:1\r\n"), Pem("a.pem"));
   EXPECT_TRUE(harmless.good) << harmless.reason;
   EXPECT_NE(std::find(harmless.uncovered.begin(), harmless.uncovered.end(), "smart sizing"), harmless.uncovered.end());
   EXPECT_TRUE(CheckSignedFile(lossy, Pem("a.pem")).good);

@@ -4,10 +4,10 @@
 
 #include <chrono>
 
+#include "fakes/connection_file_text.h"
 #include "fakes/expected_files.h"
 #include "rdpfile/signed_file.h"
 #include "signing/signed_message.h"
-#include "text/cp1251.h"
 
 namespace rdplaunch {
 namespace {
@@ -16,16 +16,14 @@ const ConnectionTarget kTarget{"Plan", "PlnDsk", "rds-a.example.com", "3397"};
 // A syntactically valid signature block: the header and an empty DER sequence.
 constexpr std::string_view kBlock = "AQABAAEAAAACAAAAMAA=";
 
-std::string Utf16(std::string_view text) { return Cp1251ToUtf16Le(text); }
+using testing::Utf16;
 
 // A signed file of the launcher's with the given block, its signature line replaced by
 // `signature` when one is given, and `lines` put in before its signscope line.
 std::string FileWith(std::string_view lines, std::string_view block = kBlock) {
   const SignedSettings settings = SignedSettingsOf(LinesToSign(kTarget));
-  const std::string file =
-      SignedFileContent(kTarget, {kTarget.alias, kTarget.host, kTarget.port, settings.scope, block});
-  const std::size_t scope = file.find(Utf16("signscope:s:"));
-  return file.substr(0, scope) + Utf16(lines) + file.substr(scope);
+  return testing::InsertedBeforeScope(
+      SignedFileContent(kTarget, {kTarget.alias, kTarget.host, kTarget.port, settings.scope, block}), lines);
 }
 
 // Every refusal for its own reason, no check standing in for another.
