@@ -56,28 +56,34 @@ bool Issued(X509* issuer, X509* subject) {
   return issued;
 }
 
+// Why a certificate that bears the issuer's name is not the issuer.
+enum class NotIssuer { kOtherName, kOtherKeyIdentifier, kUnusualKey, kOtherKey };
+
 // What can be seen of a candidate issuer without checking a signature: the subject's
 // issuer name is its name, an authority key identifier in the subject does not name
 // another key, and its key is one a real authority has (an RSA key, since the policy
-// allows no other on a chain, of a sane size and exponent).
-bool CouldHaveIssued(X509* issuer, X509* subject) {
-  if (X509_NAME_cmp(X509_get_subject_name(issuer), X509_get_issuer_name(subject)) != 0) return false;
+// allows no other on a chain, of a sane size and exponent). Nothing, when a signature
+// check may tell; else why not.
+std::optional<NotIssuer> NotTheIssuer(X509* issuer, X509* subject) {
+  if (X509_NAME_cmp(X509_get_subject_name(issuer), X509_get_issuer_name(subject)) != 0) return NotIssuer::kOtherName;
   const ASN1_OCTET_STRING* named = X509_get0_authority_key_id(subject);
   const ASN1_OCTET_STRING* own = X509_get0_subject_key_id(issuer);
-  if (named != nullptr && own != nullptr && ASN1_OCTET_STRING_cmp(named, own) != 0) return false;
+  if (named != nullptr && own != nullptr && ASN1_OCTET_STRING_cmp(named, own) != 0)
+    return NotIssuer::kOtherKeyIdentifier;
   EVP_PKEY* key = X509_get0_pubkey(issuer);
   if (key == nullptr) {
     ERR_clear_error();
-    return false;
+    return NotIssuer::kUnusualKey;
   }
-  if (EVP_PKEY_get_base_id(key) != EVP_PKEY_RSA) return true;  // the policy names it, on a path
+  if (EVP_PKEY_get_base_id(key) != EVP_PKEY_RSA) return std::nullopt;  // the policy names it, on a path
   BIGNUM* exponent = nullptr;
   const bool sane = EVP_PKEY_get_bits(key) <= kMaxModulusBits &&
                     EVP_PKEY_get_bn_param(key, OSSL_PKEY_PARAM_RSA_E, &exponent) == 1 &&
                     BN_num_bits(exponent) <= kMaxPublicExponentBits;
   BN_free(exponent);
   ERR_clear_error();
-  return sane;
+  if (!sane) return NotIssuer::kUnusualKey;
+  return std::nullopt;
 }
 
 // Two copies of one authority (renewed, or cross-signed): a path holds only one of them.
@@ -149,6 +155,7 @@ class PathSearch {
     } else {
       none.problem = "the signer's path does not lead to a trusted certificate";
       none.untrusted = true;
+      if (firstMissed_ != nullptr) none.issuerMissed = misses_.at(firstMissed_).text;
     }
     return none;
   }
@@ -184,13 +191,42 @@ class PathSearch {
   bool IssuedOnce(X509* issuer, X509* subject) {
     const auto [known, added] = issued_.try_emplace({issuer, subject}, false);
     if (!added) return known->second;
-    if (!CouldHaveIssued(issuer, subject)) return false;
+    if (const auto why = NotTheIssuer(issuer, subject)) {
+      Missed(issuer, subject, *why);
+      return false;
+    }
     if (++signatureChecks_ > kMaxSignatureChecks) {
       if (limit_.empty()) limit_ = std::to_string(kMaxSignatureChecks) + " signature checks";
       return false;
     }
     known->second = Issued(issuer, subject);
+    if (!known->second) Missed(issuer, subject, NotIssuer::kOtherKey);
     return known->second;
+  }
+
+  // A certificate with the issuer's name that is not the issuer: what a path that ends
+  // there, or leads nowhere, names. Of several, the least by its bytes, so that the
+  // bundle's order never shows.
+  void Missed(X509* issuer, X509* subject, NotIssuer why) {
+    if (why == NotIssuer::kOtherName || issuer == subject) return;
+    const auto [miss, added] = misses_.try_emplace(subject, Miss{issuer, {}});
+    if (added && firstMissed_ == nullptr) firstMissed_ = subject;
+    if (!added && X509_cmp(miss->second.issuer, issuer) <= 0) return;
+    const std::string subjectName = SubjectOf(subject);
+    std::string text = SubjectOf(issuer) + " is given, but it did not issue " + subjectName + ": ";
+    switch (why) {
+      case NotIssuer::kOtherKeyIdentifier:
+        text += subjectName + " names another key identifier for its issuer";
+        break;
+      case NotIssuer::kUnusualKey:
+        text += "its key is no authority's (an RSA key over " + std::to_string(kMaxModulusBits) +
+                " bits or with a public exponent over " + std::to_string(kMaxPublicExponentBits) + " bits)";
+        break;
+      case NotIssuer::kOtherKey:
+      case NotIssuer::kOtherName:
+        text += "its key does not verify the signature on " + subjectName;
+    }
+    miss->second = {issuer, std::move(text)};
   }
 
   std::vector<X509*> IssuersOf(X509* certificate) {
@@ -213,8 +249,9 @@ class PathSearch {
   }
 
   bool Judge() {
-    SignerPath candidate{path_, {}, {}};
+    SignerPath candidate{path_, {}, {}, false, {}};
     for (X509* certificate : path_) candidate.facts.push_back(FactsOf(certificate));
+    if (const auto miss = misses_.find(path_.back()); miss != misses_.end()) candidate.issuerMissed = miss->second.text;
     candidate.problem = ChainProblem(candidate.facts, now_);
     if (candidate.problem.empty()) candidate.problem = ValidationProblem(path_, candidate.facts);
     if (candidate.problem.empty()) {
@@ -232,7 +269,13 @@ class PathSearch {
   int steps_ = 0;
   int signatureChecks_ = 0;
   std::map<std::pair<X509*, X509*>, bool> issued_;
-  std::string limit_;  // the bound the search reached, or nothing
+  struct Miss {
+    X509* issuer;
+    std::string text;
+  };
+  std::map<X509*, Miss> misses_;  // by subject
+  X509* firstMissed_ = nullptr;   // the subject of the first miss the search met
+  std::string limit_;             // the bound the search reached, or nothing
   SignerPath found_;
   SignerPath firstRefused_;
 };

@@ -42,6 +42,8 @@ struct SignerPath {
   std::vector<CertificateFacts> facts;  // the same certificates as the policy judged them
   std::string problem;                  // why no path can sign, or nothing
   bool untrusted = false;               // no path reached a trusted certificate (the problem says so)
+  std::string issuerMissed;             // where the path ends below its issuer, or leads nowhere: a certificate
+                                        // given with the issuer's name, and why it is not the issuer
 };
 
 // The first path, from the signer up through the bundle, that passes path validation and

@@ -215,10 +215,11 @@ SignerSummary SigningIdentity::Summary() const { return SummaryOf(parts_->certif
 std::string SigningIdentity::PathWarning() const {
   const CertificateFacts& top = parts_->path.facts.back();
   if (top.selfSigned) return {};
+  const std::string& missed = parts_->path.issuerMissed;
   return "the path ends at " + top.subject +
-         ", which is not self-signed: its issuer is not among the certificates given, so whoever checks the files "
-         "must trust " +
-         top.subject + " itself";
+         ", which is not self-signed: its issuer is not among the certificates given" +
+         (missed.empty() ? "" : " (" + missed + ")") + ", so whoever checks the files must trust " + top.subject +
+         " itself";
 }
 std::string SigningIdentity::ExpiryWarning() const { return rdplaunch::ExpiryWarning(parts_->path.facts, Now()); }
 
@@ -282,7 +283,10 @@ SignatureCheck CheckSignedFile(std::string_view fileBytes, std::string_view trus
     if (sk_X509_num(trusted.get()) == 0) return Bad("the trusted certificates hold no PEM certificate");
   }
   const SignerPath path = FindSignerPath(signer, carried.get(), trusted.get(), Now());
-  if (path.untrusted) return Bad("the signer's path does not lead to " + std::string(trustedName));
+  if (path.untrusted) {
+    return Bad("the signer's path does not lead to " + std::string(trustedName) +
+               (path.issuerMissed.empty() ? "" : ": " + path.issuerMissed));
+  }
   if (!path.problem.empty()) return Bad(path.problem);
   SignatureCheck check;
   check.good = true;

@@ -343,7 +343,17 @@ TEST_F(SignedFileTest, SigningAndCheckingFindOnePathAndJudgeItAlike) {
   // A public exponent of 32 bits is one real keys use; one of 33 bits is no issuer's.
   EXPECT_TRUE(CheckSignedFile(SignedByOpenSsl("e32leaf", kPlainTarget, "sha256", "e32int.pem"), Pem("root.pem")).good);
   EXPECT_EQ(CheckSignedFile(SignedByOpenSsl("e33leaf", kPlainTarget, "sha256", "e33int.pem"), Pem("root.pem")).reason,
-            "the signer's path does not lead to a trusted certificate");
+            "the signer's path does not lead to a trusted certificate: CN=Exponent 33 is given, but it did not issue "
+            "CN=Exponent 33 Leaf: its key is no authority's (an RSA key over 16384 bits or with a public exponent over "
+            "32 bits)");
+  // A certificate with the issuer's name that did not issue the signer is named, and why.
+  EXPECT_EQ(CheckSignedFile(SignedByOpenSsl("kidleaf", kPlainTarget, "sha256", "kidint-b.pem"), Pem("root.pem")).reason,
+            "the signer's path does not lead to a trusted certificate: CN=Key Id Intermediate is given, but it did not "
+            "issue CN=Key Id Leaf: CN=Key Id Leaf names another key identifier for its issuer");
+  EXPECT_EQ(Identity("rekleaf.pem", "rekleaf.key", "rekint-b.pem").PathWarning(),
+            "the path ends at CN=Re-keyed Leaf, which is not self-signed: its issuer is not among the certificates "
+            "given (CN=Re-keyed Intermediate is given, but it did not issue CN=Re-keyed Leaf: its key does not verify "
+            "the signature on CN=Re-keyed Leaf), so whoever checks the files must trust CN=Re-keyed Leaf itself");
   // A signature carries the path and nothing else of the bundle, whatever its order.
   EXPECT_EQ(SignedFile(kPlainTarget, "renleaf.pem", "renleaf.key", "renewed-old-first.pem"),
             SignedFile(kPlainTarget, "renleaf.pem", "renleaf.key", "renint.pem"));
