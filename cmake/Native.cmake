@@ -159,7 +159,15 @@ if(RDPLAUNCH_WIN32_BUILD_DIR)
   # box, or a unit test. A suite that shows message boxes takes every lock and runs alone:
   # under a build's load, Wine now and then leaves a program's first window uncreated.
   # Every suite that runs Wine takes the lock wine (one prefix, one X server).
+  set(e2e_environment
+    "RDPLAUNCH_WIN32_BUILD_DIR=${RDPLAUNCH_WIN32_BUILD_DIR};RDPLAUNCH_WIN64_BUILD_DIR=${RDPLAUNCH_WIN64_BUILD_DIR};RDPLAUNCH_NATIVE_BUILD_DIR=${CMAKE_BINARY_DIR}")
+  # The signed launcher all the suites that build start from, built first (lock signing): each
+  # then finds the native tool and the launcher in the compiler cache, where two suites side
+  # by side would each compile them.
+  add_test(NAME e2e.signed_build_first COMMAND ${Python3_EXECUTABLE} signed_build.py
+    WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/e2e)
   set(e2e_building_suites test_identity test_release test_signed_build)
+  set(e2e_signing_suites ${e2e_building_suites} test_name_tool test_signed_files)
   set(e2e_boxless_suites test_browser_download test_name_tool test_signed_files)
   set(e2e_wineless_suites test_browser_download)
   file(GLOB e2e_suites RELATIVE ${CMAKE_SOURCE_DIR}/tests/e2e ${CMAKE_SOURCE_DIR}/tests/e2e/test_*.py)
@@ -187,7 +195,13 @@ if(RDPLAUNCH_WIN32_BUILD_DIR)
       COMMAND ${Python3_EXECUTABLE} -m unittest -v ${name}
       WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/e2e)
     set_tests_properties(e2e.${name} PROPERTIES
-      ENVIRONMENT "RDPLAUNCH_WIN32_BUILD_DIR=${RDPLAUNCH_WIN32_BUILD_DIR};RDPLAUNCH_WIN64_BUILD_DIR=${RDPLAUNCH_WIN64_BUILD_DIR};RDPLAUNCH_NATIVE_BUILD_DIR=${CMAKE_BINARY_DIR}"
+      ENVIRONMENT "${e2e_environment}"
       TIMEOUT 900 RESOURCE_LOCK "${locks}" COST ${cost})
+    if(name IN_LIST e2e_signing_suites)
+      set_tests_properties(e2e.${name} PROPERTIES FIXTURES_REQUIRED signed_build)
+    endif()
   endforeach()
+  set_tests_properties(e2e.signed_build_first PROPERTIES
+    ENVIRONMENT "${e2e_environment}"
+    TIMEOUT 600 RESOURCE_LOCK signing COST 1000 FIXTURES_SETUP signed_build)
 endif()

@@ -40,7 +40,7 @@ def test_certificate():
 
 @functools.cache
 def encrypted_key():
-    """The test key, encrypted, and a file whose first line is its passphrase; returns their paths."""
+    """The test key, encrypted, and a file that holds its passphrase alone on one line; returns their paths."""
     _, key = test_certificate()
     encrypted, passphrase = SIGNING / "encrypted-key.pem", SIGNING / "passphrase.txt"
     passphrase.write_text("correct horse battery\n")
@@ -99,3 +99,9 @@ def signed_build(arch):
     if built.returncode != 0:
         raise RuntimeError(f"the signed build failed:\n{built.stdout}{built.stderr}")
     return folder
+
+
+if __name__ == "__main__":
+    # Run once before the suites that build signed launchers: the compiler cache then holds
+    # the native tool and the launcher they all build, and no two suites compile them side by side.
+    print(signed_build("win32"))
