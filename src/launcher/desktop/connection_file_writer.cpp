@@ -8,7 +8,7 @@
 #include "desktop/desktop_folder.h"
 #include "desktop/output_stream.h"
 #include "failure/failure_reporting.h"
-#include "profiles/profiles.h"
+#include "profiles/profile_table.h"
 #include "rdpfile/signed_file.h"
 
 namespace rdplaunch {

@@ -1,6 +1,8 @@
 // The lookup of a key in the compiled-in profile table.
 #include "profiles/profiles.h"
 
+#include "profiles/profile_table.h"
+
 namespace rdplaunch {
 
 std::span<const ProductProfile> ProfileTable() { return kProfiles; }
