@@ -161,9 +161,9 @@ if(RDPLAUNCH_WIN32_BUILD_DIR)
   # Every suite that runs Wine takes the lock wine (one prefix, one X server).
   set(e2e_environment
     "RDPLAUNCH_WIN32_BUILD_DIR=${RDPLAUNCH_WIN32_BUILD_DIR};RDPLAUNCH_WIN64_BUILD_DIR=${RDPLAUNCH_WIN64_BUILD_DIR};RDPLAUNCH_NATIVE_BUILD_DIR=${CMAKE_BINARY_DIR}")
-  # The signed launcher all the suites that build start from, built first (lock signing): each
-  # then finds the native tool and the launcher in the compiler cache, where two suites side
-  # by side would each compile them.
+  # The signed launcher's configuration, which builds the native tool, first (lock signing):
+  # every suite that configures a signed build then finds the tool in the compiler cache,
+  # where two suites side by side would each compile it.
   add_test(NAME e2e.signed_build_first COMMAND ${Python3_EXECUTABLE} signed_build.py
     WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/e2e)
   set(e2e_building_suites test_identity test_release test_signed_build)

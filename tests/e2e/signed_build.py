@@ -85,9 +85,9 @@ def words(text):
     return " ".join(text.split())
 
 
-@functools.cache
-def signed_build(arch):
-    """The launcher of preset arch, built signed with the test certificate; returns its folder."""
+def configure_signed_build(arch):
+    """Configures the launcher of preset arch, signed with the test certificate, which builds
+    the native tool; returns its folder."""
     cert, key = test_certificate()
     folder = SIGNING / f"build-{arch}"
     configured = configure(arch, folder, f"-DRDPLAUNCH_SIGNING_CERT={cert}", f"-DRDPLAUNCH_SIGNING_KEY={key}",
@@ -95,6 +95,13 @@ def signed_build(arch):
                            "-DRDPLAUNCH_BUILD_TEST_PROGRAMS=OFF")
     if configured.returncode != 0:
         raise RuntimeError(f"configuring the signed build failed:\n{configured.stdout}{configured.stderr}")
+    return folder
+
+
+@functools.cache
+def signed_build(arch):
+    """The launcher of preset arch, built signed with the test certificate; returns its folder."""
+    folder = configure_signed_build(arch)
     built = build(folder)
     if built.returncode != 0:
         raise RuntimeError(f"the signed build failed:\n{built.stdout}{built.stderr}")
@@ -103,5 +110,6 @@ def signed_build(arch):
 
 if __name__ == "__main__":
     # Run once before the suites that build signed launchers: the compiler cache then holds
-    # the native tool and the launcher they all build, and no two suites compile them side by side.
-    print(signed_build("win32"))
+    # the native tool that each of their configurations builds, and no two suites compile it
+    # side by side.
+    print(configure_signed_build("win32"))
