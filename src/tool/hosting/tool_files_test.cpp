@@ -514,6 +514,7 @@ TEST_F(ToolCommandsTest, SigningCommandsAnswerByTheirExitCodes) {
   const auto reason = [](const Answer& answer) { return json::parse(AnswerJson(answer)).value("error", ""); };
   EXPECT_EQ(reason(Answered({"verify", file, "--trust", certificate("b.pem")})),
             "the signer's path does not lead to " + certificate("b.pem"));
+  EXPECT_EQ(json::parse(AnswerJson(Answered({"verify", file, "--json"})))["trusted"], "CN=Unit Test Publisher");
   const std::string tampered = reason(Answered({"verify", Path("changed.rdp")}));
   EXPECT_TRUE(tampered.starts_with("the signature does not verify: ")) << tampered;
   EXPECT_EQ(tampered.find("error:"), std::string::npos) << "a reason in words, not OpenSSL's code: " << tampered;
