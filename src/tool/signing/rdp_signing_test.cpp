@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <openssl/x509v3.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,6 +23,7 @@
 #include "fakes/test_files.h"
 #include "profiles/profiles.h"
 #include "rdpfile/signed_file.h"
+#include "signing/certificate_path.h"
 #include "signing/signed_message.h"
 #include "text/cp1251.h"
 
@@ -31,6 +34,38 @@ const ConnectionTarget kCyrillicTarget{"ПЕЛТА НРД 2016"_cp1251, "ПЕЛ�
 const ConnectionTarget kPlainTarget{"ПЕЛТА 8"_cp1251, "PELTA8", "rds-a.example.com", "3395"};
 
 using testing::Utf16;
+
+// Certificates that bear an issuer's name but issued nothing of the fixtures': self-signed,
+// all with one new key, with a subject key identifier or without.
+std::string Lookalikes(int count, const char* name, bool keyIdentifier = false) {
+  Owned<EVP_PKEY, EVP_PKEY_free> key(EVP_RSA_gen(1024));
+  std::string pem;
+  for (int i = 0; i < count; ++i) {
+    Owned<X509, X509_free> certificate(X509_new());
+    X509* c = certificate.get();
+    X509_set_version(c, 2);
+    ASN1_INTEGER_set(X509_get_serialNumber(c), 1000000 + i);  // no fixture has such a serial
+    X509_NAME_add_entry_by_txt(X509_get_subject_name(c), "CN", MBSTRING_UTF8,
+                               reinterpret_cast<const unsigned char*>(name), -1, -1, 0);
+    X509_set_issuer_name(c, X509_get_subject_name(c));
+    X509_gmtime_adj(X509_getm_notBefore(c), 0);
+    X509_gmtime_adj(X509_getm_notAfter(c), 86400);
+    X509_set_pubkey(c, key.get());
+    if (keyIdentifier) {
+      X509V3_CTX context;
+      X509V3_set_ctx(&context, c, c, nullptr, nullptr, 0);
+      Owned<X509_EXTENSION, X509_EXTENSION_free> identifier(
+          X509V3_EXT_conf_nid(nullptr, &context, NID_subject_key_identifier, "hash"));
+      X509_add_ext(c, identifier.get(), -1);
+    }
+    X509_sign(c, key.get(), EVP_sha256());
+    Bio out(BIO_new(BIO_s_mem()));
+    PEM_write_bio_X509(out.get(), c);
+    char* data = nullptr;
+    pem.append(data, static_cast<std::size_t>(BIO_get_mem_data(out.get(), &data)));
+  }
+  return pem;
+}
 
 // What the OpenSSL code does: reading a certificate's facts for the policy, building its
 // chain, and making and checking a CMS signature. What the policy makes of the facts is
@@ -185,6 +220,16 @@ TEST_F(SignedFileTest, AnIntermediatesCertificateTravelsInTheSignatureSoTheRootA
             "the path ends at CN=Test Intermediate, which is not self-signed: its issuer is not among the certificates "
             "given, so whoever checks the files must trust CN=Test Intermediate itself");
   EXPECT_EQ(Identity("leaf.pem", "leaf.key", "introot.pem").PathWarning(), "");
+  // Of several certificates with the issuer's name that did not issue, one is named whatever
+  // their order; one that did not issue a certificate below the top is not the top's.
+  const std::string bySignature = Lookalikes(1, "Test Intermediate");
+  const std::string byKeyIdentifier = Lookalikes(1, "Test Intermediate", true);
+  Write("misses.pem", bySignature + byKeyIdentifier);
+  Write("misses-reversed.pem", byKeyIdentifier + bySignature);
+  EXPECT_EQ(Identity("leaf.pem", "leaf.key", "misses.pem").PathWarning(),
+            Identity("leaf.pem", "leaf.key", "misses-reversed.pem").PathWarning());
+  Write("fullchain-lookalike.pem", Pem("fullchain.pem") + bySignature);
+  EXPECT_EQ(Identity("fullchain-lookalike.pem", "leaf.key").PathWarning(), full.PathWarning());
   // A block that cannot be read is never skipped: what stands after it would be lost.
   Write("broken.pem",
         Pem("int.pem") + "-----BEGIN CERTIFICATE-----\n#not base64#\n-----END CERTIFICATE-----\n" + Pem("root.pem"));
@@ -249,6 +294,7 @@ std::string SignedByOpenSsl(const std::string& name, const ConnectionTarget& tar
 // another tool signed, carrying the whole bundle, finds the same path. Refusals name the
 // certificate and the reason.
 TEST_F(SignedFileTest, SigningAndCheckingFindOnePathAndJudgeItAlike) {
+  Write("lookalikes.pem", Lookalikes(513, "Test Intermediate"));
   const struct {
     const char* name;
     const char* bundle;  // --chain, or nothing
@@ -303,6 +349,7 @@ TEST_F(SignedFileTest, SigningAndCheckingFindOnePathAndJudgeItAlike) {
       {"polleaf", "polleaf-chain.pem", "root", "no explicit policy"},
       {"anyleaf", "anyleaf-chain.pem", "root", "no explicit policy"},
       {"mleaf", "mleaf-chain.pem", "m00", "no path from the signer up was found within 256 steps of the search"},
+      {"leaf", "lookalikes.pem", "root", "no path from the signer up was found within 512 signature checks"},
       {"longleaf", "longleaf-chain.pem", "root",
        "no path from the signer up was found within the 10 certificates a path may hold"},
   };
