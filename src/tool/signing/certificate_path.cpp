@@ -56,16 +56,20 @@ bool Issued(X509* issuer, X509* subject) {
   return issued;
 }
 
-// Why a certificate that bears the issuer's name is not the issuer.
-enum class NotIssuer { kOtherName, kOtherKeyIdentifier, kUnusualKey, kOtherKey };
+// The subject's issuer name is the candidate's name: a certificate of another name is no
+// candidate at all.
+bool BearsIssuersName(X509* issuer, X509* subject) {
+  return X509_NAME_cmp(X509_get_subject_name(issuer), X509_get_issuer_name(subject)) == 0;
+}
 
-// What can be seen of a candidate issuer without checking a signature: the subject's
-// issuer name is its name, an authority key identifier in the subject does not name
-// another key, and its key is one a real authority has (an RSA key, since the policy
-// allows no other on a chain, of a sane size and exponent). Nothing, when a signature
-// check may tell; else why not.
+// Why a certificate that bears the issuer's name is not the issuer.
+enum class NotIssuer { kOtherKeyIdentifier, kUnusualKey, kOtherKey };
+
+// What can be seen of a candidate issuer without checking a signature: an authority key
+// identifier in the subject does not name another key, and its key is one a real
+// authority has (an RSA key, since the policy allows no other on a chain, of a sane size
+// and exponent). Nothing, when a signature check may tell; else why not.
 std::optional<NotIssuer> NotTheIssuer(X509* issuer, X509* subject) {
-  if (X509_NAME_cmp(X509_get_subject_name(issuer), X509_get_issuer_name(subject)) != 0) return NotIssuer::kOtherName;
   const ASN1_OCTET_STRING* named = X509_get0_authority_key_id(subject);
   const ASN1_OCTET_STRING* own = X509_get0_subject_key_id(issuer);
   if (named != nullptr && own != nullptr && ASN1_OCTET_STRING_cmp(named, own) != 0)
@@ -192,6 +196,7 @@ class PathSearch {
   bool IssuedOnce(X509* issuer, X509* subject) {
     const auto [known, added] = issued_.try_emplace({issuer, subject}, false);
     if (!added) return known->second;
+    if (!BearsIssuersName(issuer, subject)) return false;
     if (const auto why = NotTheIssuer(issuer, subject)) {
       Missed(issuer, subject, *why);
       return false;
@@ -209,7 +214,7 @@ class PathSearch {
   // there, or leads nowhere, names. Of several, the least by its bytes, so that the
   // bundle's order never shows.
   void Missed(X509* issuer, X509* subject, NotIssuer why) {
-    if (why == NotIssuer::kOtherName || issuer == subject) return;
+    if (issuer == subject) return;
     const auto [miss, added] = misses_.try_emplace(subject, Miss{issuer, {}});
     if (added && firstMissed_ == nullptr) firstMissed_ = subject;
     if (!added && X509_cmp(miss->second.issuer, issuer) <= 0) return;
@@ -224,7 +229,6 @@ class PathSearch {
                 " bits or with a public exponent over " + std::to_string(kMaxPublicExponentBits) + " bits)";
         break;
       case NotIssuer::kOtherKey:
-      case NotIssuer::kOtherName:
         text += "its key does not verify the signature on " + subjectName;
     }
     miss->second = {issuer, std::move(text)};
