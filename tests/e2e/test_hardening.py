@@ -30,12 +30,12 @@ class Executable(unittest.TestCase):
         # Every copy of the password lives in such blocks at some time.
         result = SESSION.run("PELTA_8$alice$s3cret$.exe", exe="rdplaunch-faulttest.exe",
                              env={"RDPLAUNCH_TEST_FAULT": "freed-block"})
-        self.assertEqual(result.exit_code, 60, "61: the freed block still holds what it held")
+        self.assertEqual(result.exit_code, 60, f"61: the freed block still holds what it held; {result.summary()}")
 
     def test_a_dll_planted_beside_it_is_not_loaded_by_name(self):
         result = SESSION.run("PELTA_8$alice$s3cret$.exe", exe="rdplaunch-faulttest.exe",
                              env={"RDPLAUNCH_TEST_FAULT": "load-planted-dll"}, app_files=["rdplaunch_planted.dll"])
-        self.assertEqual(result.exit_code, 42, "40 + 1 if loaded by name + 2 if loaded by full path")
+        self.assertEqual(result.exit_code, 42, f"40 + 1 if loaded by name + 2 by full path; {result.summary()}")
 
 
 class StressedNames(unittest.TestCase):
