@@ -74,7 +74,7 @@ class Result:
     def summary(self):
         """What a failed check shows of a run: a box or Wine's own errors explain an exit
         code the program itself never returns."""
-        errors = [line for line in self.trace.splitlines() if line.startswith(("err:", "wine:"))]
+        errors = [line for line in self.trace.splitlines() if line.startswith(("err:", "wine"))]
         return f"exit code {self.exit_code}, boxes {self.boxes}, Wine's errors {errors}"
 
 
